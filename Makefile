@@ -1,0 +1,43 @@
+# The two commands of the README:
+#   make run    install what is missing, build, start Kavo
+#   make test   install what is missing, build, run every test (also in a
+#               build with AddressSanitizer and UndefinedBehaviorSanitizer)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+XVFB = xvfb-run -a -s "-screen 0 1280x800x24"
+CTEST_FLAGS ?= --output-on-failure -j2
+
+.PHONY: run test build test-build test-asan bench clean
+
+run:
+	scripts/bootstrap run
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) --target kavo
+	scripts/run-kavo $(BUILD)/kavo
+
+build:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVO_WERROR=ON
+	cmake --build $(BUILD)
+
+test:
+	scripts/bootstrap test
+	$(MAKE) --no-print-directory test-build
+	$(MAKE) --no-print-directory test-asan
+
+test-build: build
+	$(XVFB) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
+
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVO_SANITIZE=ON \
+	    -DKAVO_WERROR=ON -DKAVO_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	$(XVFB) dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(CTEST_FLAGS)
+
+bench: build
+	bench/run-all $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

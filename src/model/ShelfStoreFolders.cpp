@@ -1,0 +1,121 @@
+// The folders that hold dropped content: one fresh folder per drop under
+// <cache>/io.github.kavo.Kavo/Dropped, deleted at a launch once they are more
+// than seven days old.
+#include "model/ShelfStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QUuid>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QDateTime fromTimestamp(const struct statx_timestamp& t)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000,
+                                          Qt::UTC);
+}
+
+bool removeTreeAt(int parentFd, const char* name);
+
+// Empties the directory open as `fd` without ever following a link: every
+// entry is opened relative to its parent with O_NOFOLLOW, and links are
+// unlinked themselves.
+bool removeContents(int fd)
+{
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = true;
+    while (dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (qstrcmp(name, ".") == 0 || qstrcmp(name, "..") == 0)
+            continue;
+        ok = removeTreeAt(dirfd(dir), name) && ok;
+    }
+    closedir(dir);
+    return ok;
+}
+
+bool removeTreeAt(int parentFd, const char* name)
+{
+    struct stat st;
+    if (fstatat(parentFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (S_ISDIR(st.st_mode)) {
+        const int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        removeContents(fd);
+        return unlinkat(parentFd, name, AT_REMOVEDIR) == 0;
+    }
+    return unlinkat(parentFd, name, 0) == 0;
+}
+
+} // namespace
+
+QString ShelfStore::droppedFilesRoot()
+{
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    return cache + QStringLiteral("/" KAVO_APP_ID "/Dropped");
+}
+
+QString ShelfStore::newDropFolder()
+{
+    const QString folder = droppedFilesRoot() + u'/' +
+                           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QDateTime ShelfStore::entryDate(const QString& path)
+{
+    struct statx stx;
+    const QByteArray native = QFile::encodeName(path);
+    if (statx(AT_FDCWD, native.constData(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME,
+              &stx) != 0)
+        return {};
+    if (stx.stx_mask & STATX_BTIME)
+        return fromTimestamp(stx.stx_btime);
+    if (stx.stx_mask & STATX_MTIME)
+        return fromTimestamp(stx.stx_mtime);
+    return {};
+}
+
+void ShelfStore::cleanUpOldPromises(const QDateTime& now)
+{
+    const QByteArray root = QFile::encodeName(droppedFilesRoot());
+    const int rootFd = open(root.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (rootFd < 0)
+        return;
+    const QDateTime cutoff = now.addSecs(-maxDropAgeSeconds);
+
+    DIR* dir = fdopendir(rootFd);
+    if (!dir) {
+        ::close(rootFd);
+        return;
+    }
+    QList<QByteArray> expired;
+    while (dirent* entry = readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QDateTime created = entryDate(QFile::decodeName(root + '/' + name));
+        if (!created.isValid() || created < cutoff)
+            expired << name;
+    }
+    // Deleting while reading a directory may skip entries; list first.
+    for (const QByteArray& name : std::as_const(expired))
+        removeTreeAt(dirfd(dir), name.constData());
+    closedir(dir);
+}

@@ -1,0 +1,64 @@
+#include "platform/FileIcons.h"
+
+#include "platform/Symbols.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QIcon>
+#include <QMimeDatabase>
+
+namespace FileIcons {
+namespace {
+
+// With no desktop theme configured, Qt only searches hicolor, which holds
+// no MIME type icons; Adwaita (installed with Kavo) fills the gap.
+void ensureIconTheme()
+{
+    static const bool done = [] {
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+QImage render(const QMimeType& type)
+{
+    ensureIconTheme();
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull())
+        icon = QIcon::fromTheme(type.genericIconName());
+    if (!icon.isNull()) {
+        QImage img = icon.pixmap(QSize(iconPixels, iconPixels), 1.0).toImage();
+        if (!img.isNull())
+            return img;
+    }
+    return Symbols::image(QStringLiteral("doc"), iconPixels, QColor(120, 120, 128), 1.0);
+}
+
+} // namespace
+
+QImage iconForFile(const QString& path)
+{
+    static QMimeDatabase db;
+    static QHash<QString, QImage> cache;
+
+    const QFileInfo info(path);
+    QMimeType type;
+    if (info.isDir()) {
+        type = db.mimeTypeForName(QStringLiteral("inode/directory"));
+    } else {
+        type = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        if (type.isDefault() && info.isFile())
+            type = db.mimeTypeForFile(info, QMimeDatabase::MatchContent);
+    }
+    auto it = cache.constFind(type.name());
+    if (it != cache.constEnd())
+        return *it;
+    QImage img = render(type);
+    cache.insert(type.name(), img);
+    return img;
+}
+
+} // namespace FileIcons

@@ -1,0 +1,313 @@
+#include "platform/FreedesktopThumbnailer.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QFile>
+#include <QHash>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace {
+
+QStringList dataDirs()
+{
+    QStringList dirs;
+    QString home = qEnvironmentVariable("XDG_DATA_HOME");
+    if (home.isEmpty())
+        home = QDir::homePath() + QStringLiteral("/.local/share");
+    dirs << home;
+    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (system.isEmpty())
+        system = QStringLiteral("/usr/local/share:/usr/share");
+    dirs << system.split(u':', Qt::SkipEmptyParts);
+    return dirs;
+}
+
+// The text chunks of a PNG file that come before its image data, where
+// thumbnail caches keep Thumb::URI and Thumb::MTime. (Qt's PNG reader splits
+// keys at ':', so it cannot read these.)
+QHash<QByteArray, QByteArray> pngText(QIODevice& in)
+{
+    QHash<QByteArray, QByteArray> text;
+    if (in.read(8) != QByteArray("\x89PNG\r\n\x1a\n", 8))
+        return text;
+    for (;;) {
+        const QByteArray header = in.read(8);
+        if (header.size() != 8)
+            break;
+        const quint32 length = (quint32(uchar(header[0])) << 24) | (quint32(uchar(header[1])) << 16) |
+                               (quint32(uchar(header[2])) << 8) | quint32(uchar(header[3]));
+        const QByteArray type = header.mid(4, 4);
+        if (type == "IDAT" || type == "IEND" || length > 1 << 20)
+            break;
+        const QByteArray data = in.read(length);
+        in.read(4); // CRC
+        if (quint32(data.size()) != length)
+            break;
+        const qsizetype nul = data.indexOf('\0');
+        if (nul <= 0)
+            continue;
+        if (type == "tEXt") {
+            text.insert(data.left(nul), data.mid(nul + 1));
+        } else if (type == "iTXt" && data.size() > nul + 2 && data[nul + 1] == 0) {
+            // Uncompressed international text: key, flags, language, translated key, text.
+            const qsizetype lang = data.indexOf('\0', nul + 3);
+            const qsizetype tkey = lang < 0 ? -1 : data.indexOf('\0', lang + 1);
+            if (tkey > 0)
+                text.insert(data.left(nul), data.mid(tkey + 1));
+        }
+    }
+    return text;
+}
+
+// Reads a thumbnail-style desktop entry: the keys of its [Thumbnailer Entry]
+// group. (QSettings treats ';' as a comment, which would cut MimeType lists.)
+QHash<QString, QString> thumbnailerEntry(const QString& path)
+{
+    QHash<QString, QString> keys;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    bool inGroup = false;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            inGroup = line == u"[Thumbnailer Entry]";
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (inGroup && eq > 0)
+            keys.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return keys;
+}
+
+QImage fitInside(QImage img, int pixelSize)
+{
+    if (img.isNull())
+        return img;
+    if (img.width() > pixelSize || img.height() > pixelSize)
+        img = img.scaled(pixelSize, pixelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return img;
+}
+
+} // namespace
+
+FreedesktopThumbnailer::FreedesktopThumbnailer()
+{
+    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    // Thumbnails are background work: never compete with the UI thread.
+    m_pool.setThreadPriority(QThread::IdlePriority);
+    loadExternalThumbnailers();
+}
+
+FreedesktopThumbnailer::~FreedesktopThumbnailer()
+{
+    std::deque<Request> dropped;
+    {
+        std::lock_guard lock(m_mutex);
+        dropped.swap(m_queue);
+    }
+    dropped.clear(); // callbacks die here, on the main thread
+    m_pool.waitForDone();
+}
+
+void FreedesktopThumbnailer::request(std::vector<Request> requests)
+{
+    if (requests.empty())
+        return;
+    int toStart = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        for (Request& r : requests)
+            m_queue.push_back(std::move(r));
+        const int wanted = std::min<int>(m_pool.maxThreadCount(), int(m_queue.size()));
+        toStart = std::max(0, wanted - m_running);
+        m_running += toStart;
+    }
+    for (int i = 0; i < toStart; ++i)
+        m_pool.start([this] { drain(); });
+}
+
+void FreedesktopThumbnailer::drain()
+{
+    for (;;) {
+        Request r;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.empty()) {
+                --m_running;
+                return;
+            }
+            r = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        const QImage image = makeThumbnail(r.path, r.pixelSize);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [done = std::move(r.done), image] {
+                if (done)
+                    done(image);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void FreedesktopThumbnailer::waitForIdle() { m_pool.waitForDone(); }
+
+QImage FreedesktopThumbnailer::makeThumbnail(const QString& path, int pixelSize) const
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return {};
+    QImage img = fromCache(path, pixelSize);
+    if (img.isNull())
+        img = fromImageReader(path, pixelSize);
+    if (img.isNull())
+        img = fromExternal(path, pixelSize);
+    return img;
+}
+
+QImage FreedesktopThumbnailer::fromCache(const QString& path, int pixelSize) const
+{
+    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    const QString name = QString::fromLatin1(
+                             QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
+                         QStringLiteral(".png");
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                         QStringLiteral("/thumbnails/");
+    const qint64 mtime = QFileInfo(path).lastModified().toSecsSinceEpoch();
+
+    QStringList sizes;
+    if (pixelSize > 256)
+        sizes << QStringLiteral("x-large");
+    sizes << QStringLiteral("large");
+    for (const QString& size : sizes) {
+        QFile file(root + size + u'/' + name);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // A cache entry describes the file as it was: stale ones are skipped.
+        const QHash<QByteArray, QByteArray> text = pngText(file);
+        bool ok = false;
+        if (text.value("Thumb::MTime").toLongLong(&ok) != mtime || !ok)
+            continue;
+        const QByteArray cachedUri = text.value("Thumb::URI");
+        if (!cachedUri.isEmpty() && cachedUri != uri)
+            continue;
+        file.seek(0);
+        QImageReader reader(&file, "png");
+        QImage img = reader.read();
+        if (!img.isNull())
+            return fitInside(img, pixelSize);
+    }
+    return {};
+}
+
+QImage FreedesktopThumbnailer::fromImageReader(const QString& path, int pixelSize) const
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return {};
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > pixelSize || size.height() > pixelSize))
+        reader.setScaledSize(size.scaled(pixelSize, pixelSize, Qt::KeepAspectRatio));
+    return fitInside(reader.read(), pixelSize);
+}
+
+void FreedesktopThumbnailer::loadExternalThumbnailers()
+{
+    QStringList seen;
+    for (const QString& dir : dataDirs()) {
+        const QDir d(dir + QStringLiteral("/thumbnailers"));
+        const QStringList files = d.entryList({QStringLiteral("*.thumbnailer")}, QDir::Files);
+        for (const QString& file : files) {
+            // A file in an earlier folder hides one of the same name later on.
+            if (seen.contains(file))
+                continue;
+            seen << file;
+            const QHash<QString, QString> entry = thumbnailerEntry(d.filePath(file));
+            External e;
+            e.exec = entry.value(QStringLiteral("Exec"));
+            e.mimeTypes = entry.value(QStringLiteral("MimeType")).split(u';', Qt::SkipEmptyParts);
+            if (!e.exec.isEmpty() && !e.mimeTypes.isEmpty())
+                m_externals.push_back(std::move(e));
+        }
+    }
+}
+
+QImage FreedesktopThumbnailer::fromExternal(const QString& path, int pixelSize) const
+{
+    if (m_externals.empty())
+        return {};
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(path);
+    QStringList names{type.name()};
+    names << type.aliases() << type.allAncestors();
+
+    const External* chosen = nullptr;
+    for (const QString& name : names) {
+        for (const External& e : m_externals) {
+            if (e.mimeTypes.contains(name)) {
+                chosen = &e;
+                break;
+            }
+        }
+        if (chosen)
+            break;
+    }
+    if (!chosen)
+        return {};
+
+    QTemporaryDir tmp;
+    if (!tmp.isValid())
+        return {};
+    const QString out = tmp.filePath(QStringLiteral("thumbnail.png"));
+    QStringList args = QProcess::splitCommand(chosen->exec);
+    if (args.isEmpty())
+        return {};
+    for (QString& arg : args) {
+        QString expanded;
+        for (qsizetype i = 0; i < arg.size(); ++i) {
+            if (arg[i] != u'%' || i + 1 >= arg.size()) {
+                expanded += arg[i];
+                continue;
+            }
+            const QChar code = arg[++i];
+            if (code == u'i')
+                expanded += path;
+            else if (code == u'u')
+                expanded += QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+            else if (code == u'o')
+                expanded += out;
+            else if (code == u's')
+                expanded += QString::number(pixelSize);
+            else if (code == u'%')
+                expanded += u'%';
+        }
+        arg = expanded;
+    }
+    QProcess proc;
+    proc.setStandardOutputFile(QProcess::nullDevice());
+    proc.setStandardErrorFile(QProcess::nullDevice());
+    const QString program = args.takeFirst();
+    proc.start(program, args);
+    if (!proc.waitForStarted(externalTimeoutMs))
+        return {};
+    if (!proc.waitForFinished(externalTimeoutMs)) {
+        proc.kill();
+        proc.waitForFinished(1000);
+        return {};
+    }
+    if (proc.exitStatus() != QProcess::NormalExit || proc.exitCode() != 0)
+        return {};
+    return fitInside(QImage(out), pixelSize);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/Thumbnailer.h"
+
+#include <QStringList>
+#include <QThreadPool>
+
+#include <deque>
+#include <mutex>
+
+// Thumbnails the way Linux desktops make them, tried in this order:
+//  1. the freedesktop thumbnail cache (~/.cache/thumbnails/{x-large,large}),
+//     when the entry's Thumb::MTime matches the file;
+//  2. images Qt can read, decoded directly at the wanted size with their EXIF
+//     orientation applied;
+//  3. the thumbnailers installed in /usr/share/thumbnailers (or the
+//     XDG data folders), run as separate processes.
+// Work runs on a private thread pool fed from one queue, so queuing thousands
+// of files costs the caller almost nothing.
+class FreedesktopThumbnailer final : public Thumbnailer
+{
+public:
+    FreedesktopThumbnailer();
+    ~FreedesktopThumbnailer() override;
+
+    void request(std::vector<Request> requests) override;
+
+    // The thumbnail of one file, made on the calling thread; null when there
+    // is none. Exposed for tests and benchmarks.
+    QImage makeThumbnail(const QString& path, int pixelSize) const;
+
+    // Blocks until every queued request has been handed to the main thread.
+    void waitForIdle();
+
+    // How long an external thumbnailer may run before it is abandoned.
+    static constexpr int externalTimeoutMs = 15000;
+
+private:
+    struct External
+    {
+        QStringList mimeTypes;
+        QString exec;
+    };
+
+    void drain();
+    QImage fromCache(const QString& path, int pixelSize) const;
+    QImage fromImageReader(const QString& path, int pixelSize) const;
+    QImage fromExternal(const QString& path, int pixelSize) const;
+    void loadExternalThumbnailers();
+
+    QThreadPool m_pool;
+    std::mutex m_mutex;
+    std::deque<Request> m_queue;
+    int m_running = 0;
+    std::vector<External> m_externals;
+};

@@ -1,0 +1,58 @@
+#include "platform/Thumbnailer.h"
+
+#include "platform/FreedesktopThumbnailer.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+
+namespace {
+
+std::unique_ptr<Thumbnailer>& sharedSlot()
+{
+    static std::unique_ptr<Thumbnailer> slot;
+    return slot;
+}
+
+// The shared thumbnailer goes away with the application object, while the
+// event loop that its results are posted to still exists.
+void destroyShared() { sharedSlot().reset(); }
+
+} // namespace
+
+Thumbnailer& Thumbnailer::shared()
+{
+    std::unique_ptr<Thumbnailer>& slot = sharedSlot();
+    if (!slot) {
+        slot = std::make_unique<FreedesktopThumbnailer>();
+        static const bool cleanupInstalled = [] {
+            qAddPostRoutine(destroyShared);
+            return true;
+        }();
+        Q_UNUSED(cleanupInstalled);
+    }
+    return *slot;
+}
+
+void Thumbnailer::setShared(std::unique_ptr<Thumbnailer> thumbnailer)
+{
+    sharedSlot() = std::move(thumbnailer);
+}
+
+int Thumbnailer::preferredPixelSize()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal scale = screen ? screen->devicePixelRatio() : 2.0;
+    return int(std::lround(256 * scale));
+}
+
+void NullThumbnailer::request(std::vector<Request> requests)
+{
+    for (Request& r : requests) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [done = std::move(r.done)] { done(QImage()); },
+            Qt::QueuedConnection);
+    }
+}
