@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Thumbnailer::setShared(std::make_unique<NullThumbnailer>());
+    Thumbnailer::setShared(std::make_unique<FreedesktopThumbnailer>());
 
     // add() of 10,000 new file URLs to a store already holding 10,000.
     std::vector<double> addOnly;
@@ -102,7 +102,6 @@ int main(int argc, char** argv)
             QFile::copy(photos.filePath(QStringLiteral("photo%1.jpg").arg(i % 8, 3, 10, QChar('0'))), p);
         jpegs << QUrl::fromLocalFile(p);
     }
-    Thumbnailer::setShared(std::make_unique<FreedesktopThumbnailer>());
     auto store = std::make_shared<ShelfStore>();
     int arrived = 0;
     store->onChange = [&] { ++arrived; };

@@ -5,8 +5,12 @@
 #include <QDir>
 
 ShelfItem::ShelfItem(const QUrl& url, bool isTemporary)
-    : m_url(url), m_path(url.toLocalFile()), m_key(standardizedPath(m_path)),
-      m_isTemporary(isTemporary)
+    : ShelfItem(url, url.toLocalFile(), isTemporary)
+{
+}
+
+ShelfItem::ShelfItem(const QUrl& url, const QString& path, bool isTemporary)
+    : m_url(url), m_path(path), m_key(standardizedPath(path)), m_isTemporary(isTemporary)
 {
 }
 

@@ -14,6 +14,8 @@ class ShelfItem
 {
 public:
     ShelfItem(const QUrl& url, bool isTemporary);
+    // For callers that already hold the URL's local path.
+    ShelfItem(const QUrl& url, const QString& path, bool isTemporary);
     ShelfItem(const ShelfItem&) = delete;
     ShelfItem& operator=(const ShelfItem&) = delete;
 

@@ -18,10 +18,10 @@ void ShelfStore::add(const QList<QUrl>& urls, bool temporary)
     for (const QUrl& url : urls) {
         if (!url.isLocalFile())
             continue;
-        auto item = std::make_shared<ShelfItem>(url, temporary);
-        if (held.contains(item->key()))
+        const QString path = url.toLocalFile();
+        if (held.contains(ShelfItem::standardizedPath(path)))
             continue;
-        added.append(std::move(item));
+        added.append(std::make_shared<ShelfItem>(url, path, temporary));
     }
     if (added.isEmpty())
         return;
@@ -56,25 +56,27 @@ void ShelfStore::pruneMissing()
 
 void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
 {
-    const int pixels = Thumbnailer::preferredPixelSize();
-    const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
-    std::vector<Thumbnailer::Request> requests;
-    requests.reserve(newItems.size());
+    QStringList paths;
+    paths.reserve(newItems.size());
+    auto weakItems = std::make_shared<std::vector<std::weak_ptr<ShelfItem>>>();
+    weakItems->reserve(newItems.size());
     for (const ShelfItemPtr& item : newItems) {
-        std::weak_ptr<ShelfItem> weakItem = item;
-        requests.push_back({item->path(), pixels, [weakItem, weakStore](const QImage& image) {
-                                if (image.isNull())
-                                    return;
-                                // The item is updated even when it has left
-                                // the shelf in the meantime; the shelf, if it
-                                // is still open, redraws.
-                                if (ShelfItemPtr item = weakItem.lock())
-                                    item->setThumbnail(image);
-                                if (ShelfStorePtr store = weakStore.lock()) {
-                                    if (store->onChange)
-                                        store->onChange();
-                                }
-                            }});
+        paths << item->path();
+        weakItems->push_back(item);
     }
-    Thumbnailer::shared().request(std::move(requests));
+    const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+    Thumbnailer::shared().request(
+        paths, Thumbnailer::preferredPixelSize(),
+        [weakItems, weakStore](qsizetype index, const QImage& image) {
+            if (image.isNull() || index < 0 || size_t(index) >= weakItems->size())
+                return;
+            // The item is updated even when it has left the shelf in the
+            // meantime; the shelf, if it is still open, redraws.
+            if (ShelfItemPtr item = weakItems->at(size_t(index)).lock())
+                item->setThumbnail(image);
+            if (ShelfStorePtr store = weakStore.lock()) {
+                if (store->onChange)
+                    store->onChange();
+            }
+        });
 }

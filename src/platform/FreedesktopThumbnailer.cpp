@@ -111,25 +111,28 @@ FreedesktopThumbnailer::FreedesktopThumbnailer()
 
 FreedesktopThumbnailer::~FreedesktopThumbnailer()
 {
-    std::deque<Request> dropped;
     {
         std::lock_guard lock(m_mutex);
-        dropped.swap(m_queue);
+        m_queue.clear();
+        m_queuedFiles = 0;
     }
-    dropped.clear(); // callbacks die here, on the main thread
     m_pool.waitForDone();
 }
 
-void FreedesktopThumbnailer::request(std::vector<Request> requests)
+void FreedesktopThumbnailer::request(const QStringList& paths, int pixelSize, Callback done)
 {
-    if (requests.empty())
+    if (paths.isEmpty() || !done)
         return;
+    auto batch = std::make_shared<Batch>();
+    batch->paths = paths;
+    batch->pixelSize = pixelSize;
+    batch->done = std::move(done);
     int toStart = 0;
     {
         std::lock_guard lock(m_mutex);
-        for (Request& r : requests)
-            m_queue.push_back(std::move(r));
-        const int wanted = std::min<int>(m_pool.maxThreadCount(), int(m_queue.size()));
+        m_queue.push_back(std::move(batch));
+        m_queuedFiles += paths.size();
+        const int wanted = int(std::min<qsizetype>(m_pool.maxThreadCount(), m_queuedFiles));
         toStart = std::max(0, wanted - m_running);
         m_running += toStart;
     }
@@ -140,22 +143,27 @@ void FreedesktopThumbnailer::request(std::vector<Request> requests)
 void FreedesktopThumbnailer::drain()
 {
     for (;;) {
-        Request r;
+        std::shared_ptr<Batch> batch;
+        qsizetype index = 0;
         {
             std::lock_guard lock(m_mutex);
             if (m_queue.empty()) {
                 --m_running;
                 return;
             }
-            r = std::move(m_queue.front());
-            m_queue.pop_front();
+            batch = m_queue.front();
+            index = batch->next++;
+            if (batch->next >= batch->paths.size())
+                m_queue.pop_front();
+            --m_queuedFiles;
         }
-        const QImage image = makeThumbnail(r.path, r.pixelSize);
+        QImage image = makeThumbnail(batch->paths.at(index), batch->pixelSize);
+        if (image.isNull())
+            continue;
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [done = std::move(r.done), image] {
-                if (done)
-                    done(image);
+            [batch = std::move(batch), index, image = std::move(image)] {
+                batch->done(index, image);
             },
             Qt::QueuedConnection);
     }

@@ -23,13 +23,14 @@ public:
     FreedesktopThumbnailer();
     ~FreedesktopThumbnailer() override;
 
-    void request(std::vector<Request> requests) override;
+    void request(const QStringList& paths, int pixelSize, Callback done) override;
 
     // The thumbnail of one file, made on the calling thread; null when there
     // is none. Exposed for tests and benchmarks.
     QImage makeThumbnail(const QString& path, int pixelSize) const;
 
-    // Blocks until every queued request has been handed to the main thread.
+    // Blocks until every queued file has been handled and its thumbnail, if
+    // any, posted to the main thread.
     void waitForIdle();
 
     // How long an external thumbnailer may run before it is abandoned.
@@ -48,9 +49,19 @@ private:
     QImage fromExternal(const QString& path, int pixelSize) const;
     void loadExternalThumbnailers();
 
+    // One request: its files are taken from the front, one at a time.
+    struct Batch
+    {
+        QStringList paths;
+        int pixelSize = 0;
+        Callback done;
+        qsizetype next = 0; // guarded by m_mutex
+    };
+
     QThreadPool m_pool;
     std::mutex m_mutex;
-    std::deque<Request> m_queue;
+    std::deque<std::shared_ptr<Batch>> m_queue;
+    qsizetype m_queuedFiles = 0;
     int m_running = 0;
     std::vector<External> m_externals;
 };

@@ -47,12 +47,3 @@ int Thumbnailer::preferredPixelSize()
     const qreal scale = screen ? screen->devicePixelRatio() : 2.0;
     return int(std::lround(256 * scale));
 }
-
-void NullThumbnailer::request(std::vector<Request> requests)
-{
-    for (Request& r : requests) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [done = std::move(r.done)] { done(QImage()); },
-            Qt::QueuedConnection);
-    }
-}

@@ -1,30 +1,26 @@
 #pragma once
 
 #include <QImage>
-#include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 // Makes preview thumbnails of files off the UI thread.
-//
-// Every request's callback is called exactly once, on the main thread, after
-// request() has returned: with the thumbnail, or with a null image when the
-// file has none (unreadable, unknown type). Callbacks are destroyed on the
-// main thread as well, so they may capture main-thread objects weakly.
 class Thumbnailer
 {
 public:
-    struct Request
-    {
-        QString path;
-        int pixelSize = 256; // the larger side of the wanted thumbnail
-        std::function<void(const QImage&)> done;
-    };
+    // Called on the main thread, in a later turn of the event loop than the
+    // request, once for each file of the request that has a thumbnail, with
+    // the file's index in the request. Files without one (unreadable,
+    // unknown type, folders) are never reported. The callback may be
+    // destroyed on a worker thread: capture only thread-safe handles such as
+    // std::weak_ptr.
+    using Callback = std::function<void(qsizetype index, const QImage& thumbnail)>;
 
     virtual ~Thumbnailer() = default;
-    virtual void request(std::vector<Request> requests) = 0;
+    // `pixelSize` is the larger side of the wanted thumbnails.
+    virtual void request(const QStringList& paths, int pixelSize, Callback done) = 0;
 
     // The process-wide thumbnailer (freedesktop cache, Qt's image readers,
     // then the installed thumbnailers). Created on first use.
@@ -42,5 +38,5 @@ public:
 class NullThumbnailer final : public Thumbnailer
 {
 public:
-    void request(std::vector<Request> requests) override;
+    void request(const QStringList&, int, Callback) override {}
 };

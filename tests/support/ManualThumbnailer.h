@@ -4,26 +4,37 @@
 
 #include <QCoreApplication>
 
+#include <vector>
+
 // A thumbnailer that keeps every request until the test answers it, so tests
 // decide when (and whether) thumbnails arrive.
 class ManualThumbnailer final : public Thumbnailer
 {
 public:
-    std::vector<Request> pending;
-
-    void request(std::vector<Request> requests) override
+    struct Pending
     {
-        for (Request& r : requests)
-            pending.push_back(std::move(r));
+        QString path;
+        int pixelSize;
+        std::shared_ptr<Callback> done;
+        qsizetype index;
+    };
+    std::vector<Pending> pending;
+
+    void request(const QStringList& paths, int pixelSize, Callback done) override
+    {
+        auto shared = std::make_shared<Callback>(std::move(done));
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            pending.push_back({paths[i], pixelSize, shared, i});
     }
 
-    // Answers request i as a worker would: on the main thread, in a later turn
-    // of the event loop.
+    // Answers file i (counted over all requests) as a worker would: on the
+    // main thread, in a later turn of the event loop.
     void deliver(size_t i, const QImage& image)
     {
-        auto done = std::move(pending.at(i).done);
+        const Pending p = pending.at(i);
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [done, image] { done(image); }, Qt::QueuedConnection);
+            QCoreApplication::instance(), [p, image] { (*p.done)(p.index, image); },
+            Qt::QueuedConnection);
     }
 };
 
