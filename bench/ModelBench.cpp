@@ -117,6 +117,7 @@ int main(int argc, char** argv)
     Bench::report("model.thumbnails_200_jpeg_all_delivered", allMs, "ms");
     Bench::report("model.thumbnails_200_jpeg_longest_ui_block", probe.longestBlockMs(), "ms", "< 8");
     Bench::report("model.thumbnails_200_jpeg_delivered", arrived - 1, "count", "200");
+    Bench::report("model.thumbnails_200_jpeg_probe_ticks", probe.ticks(), "count");
     Thumbnailer::setShared(nullptr);
     return 0;
 }

@@ -46,6 +46,7 @@ public:
             const qint64 now = m_clock.nsecsElapsed();
             if (m_last >= 0)
                 m_longest = std::max(m_longest, now - m_last);
+            ++m_ticks;
             m_last = now;
         });
     }
@@ -54,17 +55,21 @@ public:
         m_clock.start();
         m_last = -1;
         m_longest = 0;
+        m_ticks = 0;
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
     // Longest gap beyond the timer's own 1 ms interval, in milliseconds.
     double longestBlockMs() const { return std::max(0.0, m_longest / 1e6 - 1.0); }
+    // How often the probe ran: a probe that never ran proves nothing.
+    int ticks() const { return m_ticks; }
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = -1;
     qint64 m_longest = 0;
+    int m_ticks = 0;
 };
 
 } // namespace Bench
