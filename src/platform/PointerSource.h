@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QPointF>
+
+#include <memory>
+
+// The global pointer, whichever application has it: where it is and whether
+// the primary button is down. Read once per tick by the shake detector.
+struct PointerState
+{
+    QPointF position;         // Qt global coordinates (y down), in device-independent pixels
+    bool primaryDown = false; // button 1
+};
+
+class PointerSource
+{
+public:
+    virtual ~PointerSource() = default;
+    // The pointer now (or as of the last answer the window system gave; an
+    // implementation may pipeline its queries). Main thread.
+    virtual PointerState sample() = 0;
+
+    // The X11 source on the xcb platform, otherwise one that reports the
+    // pointer at QCursor::pos() with no button down.
+    static std::unique_ptr<PointerSource> create();
+};
