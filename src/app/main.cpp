@@ -1,5 +1,6 @@
 #include "app/Prefs.h"
 #include "model/ShelfStore.h"
+#include "snapshot/Snapshot.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(KAVO_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     Prefs::registerDefaults();
+    Snapshot::runIfRequested(QCoreApplication::arguments());
     ShelfStore::cleanUpOldPromises();
     return app.exec();
 }

@@ -11,11 +11,28 @@
 namespace FileIcons {
 namespace {
 
-// With no desktop theme configured, Qt only searches hicolor, which holds
-// no MIME type icons; Adwaita (installed with Kavo) fills the gap.
+// Without a desktop session Qt may search no icon folders at all, or only
+// hicolor, which holds no MIME type icons. Add the XDG icon folders and let
+// Adwaita (installed with Kavo) fill the gaps of whatever theme is in use.
 void ensureIconTheme()
 {
     static const bool done = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        QStringList dataDirs;
+        dataDirs << (qEnvironmentVariable("XDG_DATA_HOME").isEmpty()
+                         ? QDir::homePath() + QStringLiteral("/.local/share")
+                         : qEnvironmentVariable("XDG_DATA_HOME"));
+        const QString system = qEnvironmentVariable("XDG_DATA_DIRS");
+        dataDirs << (system.isEmpty() ? QStringLiteral("/usr/local/share:/usr/share") : system)
+                        .split(u':', Qt::SkipEmptyParts);
+        for (const QString& dir : std::as_const(dataDirs)) {
+            const QString icons = dir + QStringLiteral("/icons");
+            if (!paths.contains(icons) && QFileInfo(icons).isDir())
+                paths << icons;
+        }
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::themeName().isEmpty())
+            QIcon::setThemeName(QStringLiteral("hicolor"));
         if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
             QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
         return true;

@@ -1,0 +1,292 @@
+#include "shelf/ShelfContentView.h"
+
+#include "platform/FileManager.h"
+#include "shelf/BadgeView.h"
+#include "shelf/ElidedLabel.h"
+#include "shelf/FlippedView.h"
+#include "shelf/HighlightView.h"
+#include "shelf/ItemRowView.h"
+#include "shelf/PopEffect.h"
+#include "shelf/ShelfColors.h"
+#include "shelf/StackAreaView.h"
+#include "shelf/SymbolButton.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWindow>
+
+#include <cmath>
+
+ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
+    : QWidget(parent), m_store(std::move(store)), m_highlight(new HighlightView),
+      m_closeButton(new SymbolButton(QStringLiteral("xmark"), QStringLiteral("Close shelf"))),
+      m_listButton(new SymbolButton(QStringLiteral("list.bullet"), QStringLiteral("Show items"))),
+      m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new QScrollArea),
+      m_listDoc(new FlippedView),
+      m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
+      m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter))
+{
+    resize(shelfWidth, stackHeight);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_TranslucentBackground);
+
+    // Back to front: the background is painted by this view; the highlight
+    // is added last so it draws over everything.
+    QPointer<ShelfContentView> self(this);
+    m_stackArea->setParent(this);
+    m_stackArea->onDragStart = [self](QMouseEvent* e) {
+        if (self)
+            self->beginDrag(self->m_store->items, self->m_stackArea, e);
+    };
+    m_stackArea->onClick = [self] {
+        if (self)
+            self->toggleList();
+    };
+
+    m_scroll->setParent(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The list scrolls by wheel and touchpad; a scroll bar would eat into the
+    // narrow rows.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(false);
+    m_scroll->setAutoFillBackground(false);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_listDoc->setAutoFillBackground(false);
+    m_scroll->setWidget(m_listDoc);
+    m_scroll->hide();
+
+    m_closeButton->setParent(this);
+    connect(m_closeButton, &SymbolButton::clicked, this, &ShelfContentView::closeTapped);
+    m_listButton->setParent(this);
+    connect(m_listButton, &SymbolButton::clicked, this, &ShelfContentView::toggleList);
+    m_badge->setParent(this);
+
+    m_titleLabel->setParent(this);
+    m_titleLabel->setFont(ShelfColors::font(this, 13, QFont::DemiBold));
+    m_detailLabel->setParent(this);
+    m_detailLabel->setFont(ShelfColors::font(this, 11));
+    // The empty shelf's hint names the hot key: shrink it a little rather
+    // than cut it where the font is wide.
+    m_detailLabel->setMinimumPixelSize(9);
+    m_detailLabel->setColor(ShelfColors::secondaryLabel(this));
+
+    m_highlight->setParent(this);
+    m_highlight->setRadius(radius);
+
+    layoutSubviews();
+    reload();
+}
+
+ShelfContentView::~ShelfContentView() = default;
+
+int ShelfContentView::listHeight(qsizetype n)
+{
+    return 90 + rowH * int(std::min<qsizetype>(std::max<qsizetype>(n, 2), 7));
+}
+
+void ShelfContentView::reload()
+{
+    const QList<ShelfItemPtr>& items = m_store->items;
+    const qsizetype n = items.size();
+
+    m_stackArea->items = items;
+    m_stackArea->update();
+
+    m_badge->setCount(int(n));
+    m_badge->setVisible(n > 0);
+    m_listButton->setVisible(n > 0);
+
+    m_titleLabel->setText(n > 0 ? m_store->summary() : QStringLiteral("Kavo"));
+    m_detailLabel->setText(m_store->detail());
+
+    if (n == 0 && m_listMode)
+        setListMode(false);
+
+    if (m_listMode) {
+        clearRows();
+        for (const ShelfItemPtr& item : items)
+            m_rows << makeRow(item);
+        if (onWantsHeight)
+            onWantsHeight(listHeight(n));
+    }
+    layoutSubviews();
+    m_stackArea->update();
+}
+
+ItemRowView* ShelfContentView::makeRow(const ShelfItemPtr& item)
+{
+    auto* row = new ItemRowView(item, m_listDoc);
+    QPointer<ShelfContentView> self(this);
+    QPointer<ItemRowView> weakRow(row);
+    row->onDragStart = [self, weakRow, item](QMouseEvent* e) {
+        if (self && weakRow)
+            self->beginDrag({item}, weakRow, e);
+    };
+    row->onRemove = [self, item] {
+        if (self)
+            self->m_store->remove({item});
+    };
+    row->onOpen = [item] { FileManager::open(item->url()); };
+    row->onReveal = [item] { FileManager::reveal({item->url()}); };
+    row->show();
+    return row;
+}
+
+void ShelfContentView::clearRows()
+{
+    if (m_rows.isEmpty())
+        return;
+    // Rows go later, not now: this may run inside a row's own handler (its
+    // remove button, its menu) or under a drag that a row started. They go
+    // together, in one hidden holder, so that a long list does not queue one
+    // deferred deletion per row.
+    auto* holder = new QWidget(this);
+    holder->hide();
+    for (ItemRowView* row : std::as_const(m_rows))
+        row->setParent(holder);
+    holder->deleteLater();
+    m_rows.clear();
+}
+
+void ShelfContentView::setListMode(bool on)
+{
+    m_listMode = on;
+    m_stackArea->setVisible(!on);
+    m_scroll->setVisible(on);
+    if (on) {
+        m_listButton->setSymbol(QStringLiteral("square.stack.3d.up"));
+        m_listButton->setToolTip(QStringLiteral("Show as stack"));
+        reload();
+    } else {
+        m_listButton->setSymbol(QStringLiteral("list.bullet"));
+        m_listButton->setToolTip(QStringLiteral("Show items"));
+        clearRows();
+        if (onWantsHeight)
+            onWantsHeight(stackHeight);
+    }
+}
+
+void ShelfContentView::toggleList()
+{
+    const qsizetype n = m_store->items.size();
+    if (n == 0 && !m_listMode)
+        return;
+    setListMode(n > 0 ? !m_listMode : false);
+}
+
+void ShelfContentView::closeTapped()
+{
+    if (onClose)
+        onClose();
+}
+
+void ShelfContentView::resizeEvent(QResizeEvent*) { layoutSubviews(); }
+
+void ShelfContentView::layoutSubviews()
+{
+    const int W = width(), H = height();
+    m_highlight->setGeometry(0, 0, W, H);
+    m_closeButton->setGeometry(10, 6, 24, 24);
+    m_listButton->setGeometry(W - 34, 6, 24, 24);
+    const int b = m_badge->sizeHint().width();
+    m_badge->setGeometry(int(std::lround(W / 2.0 - b / 2.0)), 9, b, 18);
+    m_stackArea->setGeometry(0, headerH, W, H - headerH - footerH);
+    m_scroll->setGeometry(6, headerH, W - 12, H - headerH - footerH);
+    layoutRows();
+    m_titleLabel->setGeometry(14, H - 42, W - 28, 18);
+    m_detailLabel->setGeometry(14, H - 23, W - 28, 15);
+}
+
+void ShelfContentView::layoutRows()
+{
+    const QSize c = m_scroll->viewport()->size();
+    m_listDoc->resize(c.width(), std::max(int(m_rows.size()) * rowH, c.height()));
+    for (int i = 0; i < m_rows.size(); ++i)
+        m_rows[i]->setGeometry(0, i * rowH, c.width(), rowH);
+}
+
+void ShelfContentView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ShelfColors::background(this));
+    p.drawRoundedRect(QRectF(rect()), radius, radius);
+}
+
+void ShelfContentView::popIn()
+{
+    if (m_pop)
+        m_pop->stop();
+    auto* effect = new PopEffect(this);
+    setGraphicsEffect(effect); // replaces (and deletes) a previous one
+    auto* anim = new QVariantAnimation(this);
+    const qreal duration = PopEffect::settlingDuration();
+    anim->setDuration(int(std::lround(duration * 1000)));
+    anim->setStartValue(0.0);
+    anim->setEndValue(duration);
+    QPointer<PopEffect> weakEffect(effect);
+    connect(anim, &QVariantAnimation::valueChanged, effect, [weakEffect](const QVariant& t) {
+        if (weakEffect)
+            weakEffect->setScale(PopEffect::springValue(t.toReal()));
+    });
+    connect(anim, &QVariantAnimation::finished, this, [this, weakEffect] {
+        if (weakEffect && graphicsEffect() == weakEffect)
+            setGraphicsEffect(nullptr);
+    });
+    effect->setScale(PopEffect::from);
+    m_pop = anim;
+    anim->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+bool ShelfContentView::isPopping() const { return graphicsEffect() != nullptr; }
+
+void ShelfContentView::wiggle()
+{
+    auto* anim = new QPropertyAnimation(m_stackArea, "wiggleAngle", m_stackArea);
+    anim->setDuration(350);
+    anim->setKeyValueAt(0.0, 0.0);
+    anim->setKeyValueAt(0.25, 0.04);
+    anim->setKeyValueAt(0.5, -0.04);
+    anim->setKeyValueAt(0.75, 0.025);
+    anim->setKeyValueAt(1.0, 0.0);
+    anim->start(QAbstractAnimation::DeleteWhenStopped);
+    popIn();
+}
+
+void ShelfContentView::mousePressEvent(QMouseEvent* e)
+{
+    setFocus(Qt::MouseFocusReason);
+    if (QWidget* w = window())
+        w->activateWindow();
+    if (e->button() != Qt::LeftButton)
+        return;
+    // A press on the background moves the shelf: through the window manager
+    // where it can, by hand otherwise.
+    QWindow* handle = window() ? window()->windowHandle() : nullptr;
+    if (handle && handle->startSystemMove())
+        return;
+    m_moveOffset = e->globalPosition() - QPointF(window()->pos());
+}
+
+void ShelfContentView::mouseMoveEvent(QMouseEvent* e)
+{
+    if (m_moveOffset)
+        window()->move((e->globalPosition() - *m_moveOffset).toPoint());
+}
+
+void ShelfContentView::mouseReleaseEvent(QMouseEvent*) { m_moveOffset.reset(); }
+
+void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* source,
+                                 QMouseEvent* event)
+{
+    Q_UNUSED(source);
+    Q_UNUSED(event);
+    if (items.isEmpty())
+        return;
+    m_draggingOut = items;
+}

@@ -1,0 +1,32 @@
+#include "shelf/ShelfPanel.h"
+
+#include <QEvent>
+
+ShelfPanel::ShelfPanel()
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Kavo Shelf"));
+}
+
+void ShelfPanel::setContent(QWidget* content)
+{
+    m_content = content;
+    content->setParent(this);
+    content->setGeometry(rect());
+    content->show();
+}
+
+bool ShelfPanel::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate && onActivated)
+        onActivated();
+    return QWidget::event(e);
+}
+
+void ShelfPanel::resizeEvent(QResizeEvent*)
+{
+    if (m_content)
+        m_content->setGeometry(rect());
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+// The floating window of one shelf: frameless, above other windows, without a
+// taskbar entry, shown without taking focus, translucent around its rounded
+// corners. It takes focus when clicked so the shelf's keys reach it.
+class ShelfPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    ShelfPanel();
+
+    // The shelf's content; it always fills the panel.
+    void setContent(QWidget* content);
+    QWidget* content() const { return m_content; }
+
+    // Called when the panel becomes the active window.
+    std::function<void()> onActivated;
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    QWidget* m_content = nullptr;
+};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <optional>
+
+// Where a shelf goes on screen: plain geometry in Qt's global coordinates
+// (y down), so that it can be tested without a display.
+namespace ShelfPlacement {
+
+struct Screen
+{
+    QRectF frame;   // the whole screen
+    QRectF visible; // less panels and docks
+};
+
+// The screens as Qt reports them; `primary` receives the primary screen's
+// index (-1 without screens).
+QList<Screen> currentScreens(int* primary);
+
+// Half-open containment: left and top edges inside, right and bottom not.
+bool contains(const QRectF& r, const QPointF& p);
+
+// The first screen whose frame holds p, else the primary one; -1 when there
+// are no screens.
+int screenFor(const QPointF& p, const QList<Screen>& screens, int primary);
+
+// The top-left corner of a shelf of `size` shown at p: centred horizontally
+// on p; its top edge at p (anchorTop) or centred vertically on p; then
+// clamped into the screen's visible area inset by 8, the top edge last so a
+// shelf taller than the screen keeps its top visible.
+QPointF origin(const QPointF& p, const QSizeF& size, bool anchorTop, const QList<Screen>& screens,
+               int primary);
+
+// The frame after a change of height that keeps the top edge, or nothing
+// when the change is 0.5 points or less. Where the new bottom would leave
+// `visible` (the visible area of the shelf's screen), the shelf is lifted so
+// its bottom lies on the visible bottom.
+std::optional<QRectF> resized(const QRectF& frame, qreal height,
+                              const std::optional<QRectF>& visible);
+
+inline constexpr qreal screenMargin = 8;
+inline constexpr qreal resizeThreshold = 0.5;
+
+} // namespace ShelfPlacement

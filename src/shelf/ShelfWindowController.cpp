@@ -1,0 +1,140 @@
+#include "shelf/ShelfWindowController.h"
+
+#include "shelf/ShelfContentView.h"
+#include "shelf/ShelfPanel.h"
+#include "shelf/ShelfPlacement.h"
+
+#include <QGuiApplication>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QVariantAnimation>
+
+namespace {
+
+// The offscreen platform cannot fade or raise windows and warns each time.
+bool canFadeWindows() { return QGuiApplication::platformName() != u"offscreen"; }
+
+} // namespace
+
+ShelfWindowController::ShelfWindowController()
+    : m_store(std::make_shared<ShelfStore>()), m_window(std::make_unique<ShelfPanel>())
+{
+    m_window->resize(ShelfContentView::shelfWidth, ShelfContentView::stackHeight);
+    m_content = new ShelfContentView(m_store);
+
+    QPointer<ShelfWindowController> self(this);
+    m_content->onClose = [self] {
+        if (self)
+            self->close();
+    };
+    m_content->onWantsHeight = [self](qreal h) {
+        if (self)
+            self->resizeToHeight(h);
+    };
+    m_window->setContent(m_content);
+    m_window->onActivated = [self] {
+        if (self)
+            self->m_store->pruneMissing();
+    };
+    m_store->onChange = [self] {
+        if (self && self->m_content)
+            self->m_content->reload();
+    };
+}
+
+ShelfWindowController::~ShelfWindowController()
+{
+    // The store may outlive the shelf (a drag, a late thumbnail): it must not
+    // call back into a content view that is gone.
+    m_store->onChange = nullptr;
+}
+
+void ShelfWindowController::setOpacity(qreal opacity)
+{
+    if (canFadeWindows())
+        m_window->setWindowOpacity(opacity);
+}
+
+void ShelfWindowController::show(const QPointF& p, bool anchorTop)
+{
+    if (!m_window)
+        return;
+    int primary = -1;
+    const QList<ShelfPlacement::Screen> screens = ShelfPlacement::currentScreens(&primary);
+    const QPointF topLeft =
+        ShelfPlacement::origin(p, QSizeF(m_window->size()), anchorTop, screens, primary);
+    m_window->move(topLeft.toPoint());
+    setOpacity(0);
+    orderFront();
+
+    if (m_fade)
+        m_fade->stop();
+    auto* fade = new QVariantAnimation(this);
+    fade->setDuration(appearMs);
+    fade->setEasingCurve(QEasingCurve::OutQuad);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    connect(fade, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { setOpacity(v.toReal()); });
+    m_fade = fade;
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    m_content->popIn();
+}
+
+void ShelfWindowController::orderFront()
+{
+    m_window->show();
+    if (canFadeWindows()) // the offscreen platform has no stacking order
+        m_window->raise();
+}
+
+void ShelfWindowController::resizeToHeight(qreal height)
+{
+    if (!m_window)
+        return;
+    const QScreen* screen = m_window->screen();
+    std::optional<QRectF> visible;
+    if (screen)
+        visible = QRectF(screen->availableGeometry());
+    // Measured from where the panel is going, if it is already on its way.
+    QRectF frame = QRectF(m_window->geometry());
+    if (m_resize) {
+        frame = QRectF(m_resize->endValue().toRect());
+        m_resize->stop();
+    }
+    const std::optional<QRectF> target = ShelfPlacement::resized(frame, height, visible);
+    if (!target)
+        return;
+    auto* anim = new QPropertyAnimation(m_window.get(), "geometry", this);
+    anim->setDuration(resizeMs);
+    anim->setEasingCurve(QEasingCurve::InOutQuad);
+    anim->setStartValue(m_window->geometry());
+    anim->setEndValue(target->toRect());
+    m_resize = anim;
+    anim->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ShelfWindowController::close()
+{
+    if (!m_window || m_closing)
+        return;
+    m_closing = true;
+    if (m_fade)
+        m_fade->stop();
+    auto* fade = new QVariantAnimation(this);
+    fade->setDuration(closeMs);
+    fade->setStartValue(canFadeWindows() ? m_window->windowOpacity() : 1.0);
+    fade->setEndValue(0.0);
+    connect(fade, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { setOpacity(v.toReal()); });
+    QPointer<ShelfWindowController> self(this);
+    connect(fade, &QVariantAnimation::finished, this, [self] {
+        if (!self)
+            return;
+        self->m_window->hide();
+        if (self->onClose)
+            self->onClose();
+    });
+    m_fade = fade;
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}

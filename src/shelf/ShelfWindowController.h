@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/ShelfStore.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QVariantAnimation;
+class QPropertyAnimation;
+class ShelfContentView;
+class ShelfPanel;
+
+// The owner of one shelf: its store, its panel and the panel's content. It
+// places the panel near a point with a fade-in and a pop, resizes it when the
+// content asks (keeping the top edge), and fades it out when the shelf
+// closes, then reports onClose exactly once.
+class ShelfWindowController : public QObject
+{
+    Q_OBJECT
+public:
+    ShelfWindowController();
+    ~ShelfWindowController() override;
+
+    const ShelfStorePtr& store() const { return m_store; }
+    ShelfPanel* window() const { return m_window.get(); }
+    ShelfContentView* content() const { return m_content; }
+
+    // Called once the panel has faded out and been hidden.
+    std::function<void()> onClose;
+
+    // Places the panel at p (centred, or with its top edge at p when
+    // anchorTop), clamped into the screen, and shows it with a fade-in.
+    void show(const QPointF& p, bool anchorTop);
+    // Fades the panel out, hides it, then calls onClose. Further calls while
+    // closing do nothing.
+    void close();
+    bool isClosing() const { return m_closing; }
+    // Grows or shrinks the panel to `height`, keeping its top edge.
+    void resizeToHeight(qreal height);
+
+    // Brings the panel to the front without taking focus.
+    void orderFront();
+
+    static constexpr int appearMs = 180;
+    static constexpr int resizeMs = 200;
+    static constexpr int closeMs = 150;
+
+private:
+    void setOpacity(qreal opacity);
+
+    ShelfStorePtr m_store;
+    std::unique_ptr<ShelfPanel> m_window;
+    ShelfContentView* m_content = nullptr; // owned by m_window
+    QPointer<QVariantAnimation> m_fade;
+    QPointer<QPropertyAnimation> m_resize;
+    bool m_closing = false;
+};

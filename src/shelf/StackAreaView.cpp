@@ -1,0 +1,186 @@
+#include "shelf/StackAreaView.h"
+
+#include "platform/Symbols.h"
+#include "shelf/DropShadow.h"
+#include "shelf/ShelfColors.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWindow>
+
+#include <cmath>
+
+namespace {
+
+constexpr qreal shadowBlur = 8;
+constexpr qreal shadowOffsetY = 3; // downward
+constexpr qreal shadowAlpha = 0.35;
+
+} // namespace
+
+StackAreaView::StackAreaView(QWidget* parent) : QWidget(parent) {}
+
+void StackAreaView::setWiggleAngle(qreal radians)
+{
+    m_wiggleAngle = radians;
+    update();
+}
+
+QList<qreal> StackAreaView::pileAngles(qsizetype n)
+{
+    switch (std::min<qsizetype>(n, 3)) {
+    case 0:
+        return {};
+    case 1:
+        return {0};
+    case 2:
+        return {-7, 5};
+    default:
+        return {-10, 7, 0};
+    }
+}
+
+QSizeF StackAreaView::pictureSize(const QSize& size, qreal viewHeight)
+{
+    const qreal side = std::min(viewHeight - 22, 120.0);
+    if (size.width() > 0 && size.height() > 0) {
+        const qreal s = side / std::max(size.width(), size.height());
+        return {size.width() * s, size.height() * s};
+    }
+    return {side, side};
+}
+
+void StackAreaView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (m_wiggleAngle != 0) {
+        // Qt turns clockwise for positive angles: negate to rock the same way.
+        const QPointF c = QRectF(rect()).center();
+        p.translate(c);
+        p.rotate(-m_wiggleAngle * 180 / M_PI);
+        p.translate(-c);
+    }
+    if (items.isEmpty())
+        paintEmpty(p);
+    else
+        paintPile(p);
+}
+
+void StackAreaView::paintEmpty(QPainter& p)
+{
+    const QRectF bounds = rect();
+    const QPointF c = bounds.center();
+    const QRectF r = bounds.adjusted(18, 8, -18, -8);
+
+    QPen pen(isDropTarget ? ShelfColors::accent(this) : ShelfColors::tertiaryLabel(this), 1.5);
+    pen.setDashPattern({6 / 1.5, 5 / 1.5}); // Qt measures dashes in pen widths
+    pen.setDashOffset(0);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r, 14, 14);
+
+    const QString symbol = QStringLiteral("arrow.down.doc");
+    const QColor symbolColor =
+        isDropTarget ? ShelfColors::accent(this) : ShelfColors::secondaryLabel(this);
+    const QImage img = Symbols::image(symbol, 30, symbolColor, devicePixelRatioF());
+    if (!img.isNull()) {
+        const QSizeF s = Symbols::naturalSize(symbol, 30);
+        p.drawImage(QRectF(c.x() - s.width() / 2, c.y() - 8 - s.height() / 2, s.width(),
+                           s.height()),
+                    img);
+    }
+
+    p.setFont(ShelfColors::font(this, 11, QFont::Medium));
+    p.setPen(ShelfColors::secondaryLabel(this));
+    const QFontMetricsF fm(p.font());
+    const QString text = emptyText();
+    const QSizeF t(fm.horizontalAdvance(text), fm.height());
+    // The text's box ends 30 points below the centre.
+    p.drawText(QRectF(c.x() - t.width() / 2, c.y() + 30 - t.height(), t.width(), t.height()),
+               Qt::AlignCenter, text);
+}
+
+void StackAreaView::paintPile(QPainter& p)
+{
+    const QPointF c = QRectF(rect()).center();
+    const qsizetype n = items.size();
+    const qsizetype shown = std::min<qsizetype>(n, 3);
+    const QList<qreal> angles = pileAngles(n);
+    for (qsizetype i = 0; i < shown; ++i) {
+        const ShelfItemPtr& item = items[n - shown + i];
+        const QImage picture = item->thumbnail();
+        const QSizeF size = pictureSize(picture.size(), height());
+        const QRectF target(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(),
+                            size.height());
+        p.save();
+        p.translate(c);
+        p.rotate(-angles[i]);
+        p.translate(-c);
+        const QImage shadow = shadowFor(picture, size);
+        p.drawImage(target.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffsetY), shadow);
+        p.drawImage(target, picture);
+        p.restore();
+    }
+}
+
+QImage StackAreaView::shadowFor(const QImage& picture, const QSizeF& size)
+{
+    const QString key = QStringLiteral("%1:%2x%3@%4")
+                            .arg(picture.cacheKey())
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(devicePixelRatioF());
+    auto it = m_shadows.constFind(key);
+    if (it != m_shadows.constEnd())
+        return *it;
+    // Only the pictures on show need shadows; forget the rest.
+    if (m_shadows.size() > 12)
+        m_shadows.clear();
+    QImage shadow = DropShadow::make(picture, size, shadowBlur,
+                                     ShelfColors::withAlpha(Qt::black, shadowAlpha),
+                                     devicePixelRatioF());
+    m_shadows.insert(key, shadow);
+    return shadow;
+}
+
+void StackAreaView::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    // The shelf's keyboard commands follow the click.
+    if (QWidget* content = parentWidget())
+        content->setFocus(Qt::MouseFocusReason);
+    if (items.isEmpty()) {
+        // An empty zone is background: the shelf moves with the pointer.
+        e->ignore();
+        return;
+    }
+    m_mouseDownPoint = e->scenePosition();
+    e->accept();
+}
+
+void StackAreaView::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!m_mouseDownPoint)
+        return;
+    const QPointF d = e->scenePosition() - *m_mouseDownPoint;
+    if (std::hypot(d.x(), d.y()) > dragThreshold) {
+        m_mouseDownPoint.reset();
+        if (onDragStart)
+            onDragStart(e);
+    }
+}
+
+void StackAreaView::mouseReleaseEvent(QMouseEvent* e)
+{
+    Q_UNUSED(e);
+    const bool click = m_mouseDownPoint.has_value();
+    m_mouseDownPoint.reset();
+    if (click && onClick)
+        onClick();
+}
