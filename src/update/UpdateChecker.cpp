@@ -1,0 +1,243 @@
+#include "update/UpdateChecker.h"
+
+#include "app/Prefs.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cmath>
+
+UpdateChecker::UpdateChecker(const QUrl& feed, QObject* parent)
+    : QObject(parent), m_feed(feed), m_network(new QNetworkAccessManager(this))
+{
+    onAlert = &UpdateChecker::showAlert;
+    onOpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+
+    // Nothing of a check outlives the process: no disk cache, cookies only
+    // in memory.
+    m_network->setCache(nullptr);
+    m_network->setCookieJar(new QNetworkCookieJar(m_network));
+    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+UpdateChecker::~UpdateChecker() = default;
+
+void UpdateChecker::setSchedule(int firstDelayMs, int intervalMs)
+{
+    m_firstDelayMs = firstDelayMs;
+    m_intervalMs = intervalMs;
+}
+
+double UpdateChecker::now() const
+{
+    if (m_clock)
+        return m_clock();
+    return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+}
+
+void UpdateChecker::start()
+{
+    if (m_timer)
+        return;
+    QTimer::singleShot(m_firstDelayMs, this, &UpdateChecker::checkIfDue);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(m_intervalMs);
+    connect(m_timer, &QTimer::timeout, this, &UpdateChecker::checkIfDue);
+    m_timer->start();
+}
+
+void UpdateChecker::checkIfDue()
+{
+    if (!Prefs::boolValue(Prefs::checkForUpdates))
+        return;
+    const double last = Prefs::doubleValue(Prefs::lastUpdateCheck);
+    const double t = now();
+    // A record far in the future was written under a clock that was set
+    // wrong; waiting for the clock to catch up would stop checks for as long.
+    if (!std::isfinite(last) || std::abs(t - last) > minCheckSpacingSeconds)
+        check(false);
+}
+
+void UpdateChecker::check(bool userInitiated)
+{
+    QNetworkRequest request(requestURL(m_feed, static_cast<qint64>(now())));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(m_transferTimeoutMs);
+    QNetworkReply* reply = m_network->get(request);
+    ++m_inFlight;
+
+    // Stop as soon as the answer is clearly too large to be a feed.
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {
+        if (received > maxBodyBytes || total > maxBodyBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [reply] {
+        if (reply->bytesAvailable() > maxBodyBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, userInitiated] {
+        reply->deleteLater();
+        std::optional<Release> release = releaseFrom(reply);
+        // Alerts run a modal loop: never inside the reply's own signal.
+        QMetaObject::invokeMethod(
+            this,
+            [this, release = std::move(release), userInitiated] {
+                --m_inFlight;
+                handle(release, userInitiated);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+std::optional<UpdateChecker::Release> UpdateChecker::releaseFrom(QNetworkReply* reply) const
+{
+    // A transfer that failed part-way (time-out, abort) is no answer, even
+    // after a 200 status line.
+    if (reply->error() != QNetworkReply::NoError)
+        return std::nullopt;
+    // Only HTTP replies carry a status; anything else is not an answer.
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || status.toInt() != requiredStatus)
+        return std::nullopt;
+    const QByteArray body = reply->read(maxBodyBytes + 1);
+    if (body.isEmpty() || body.size() > maxBodyBytes)
+        return std::nullopt;
+    return decodeRelease(body);
+}
+
+void UpdateChecker::handle(const std::optional<Release>& release, bool userInitiated)
+{
+    if (!release) {
+        if (userInitiated) {
+            alert(QStringLiteral("Couldn't check for updates"),
+                  QStringLiteral("Kavo couldn't reach the update server. Check your internet "
+                                 "connection and try again later."));
+        }
+        return;
+    }
+
+    Prefs::setValue(Prefs::lastUpdateCheck, now());
+    if (isVersion(release->version, currentVersion())) {
+        m_available = release;
+        if (onChange)
+            onChange();
+        if (!userInitiated) {
+            const QVariant announced = Prefs::value(Prefs::announcedVersion);
+            if (announced.isValid() && announced.toString() == release->version)
+                return;
+        }
+        Prefs::setValue(Prefs::announcedVersion, release->version);
+        announce(*release);
+    } else {
+        m_available.reset();
+        if (onChange)
+            onChange();
+        if (userInitiated) {
+            alert(QStringLiteral("You're up to date"),
+                  QStringLiteral("Kavo ") + currentVersion() +
+                      QStringLiteral(" is the latest version."));
+        }
+    }
+}
+
+void UpdateChecker::announce(const Release& release)
+{
+    QString text = QStringLiteral("You have version ") + currentVersion() + u'.';
+    if (release.notes && !release.notes->isEmpty())
+        text += QStringLiteral("\n\n") + *release.notes;
+    text +=
+        QStringLiteral("\n\nDownload it and install it over this version. Your settings are kept.");
+
+    const QPointer<UpdateChecker> self(this);
+    const int choice =
+        alert(QStringLiteral("Kavo ") + release.version + QStringLiteral(" is available"), text,
+              {QStringLiteral("Download"), QStringLiteral("Later")});
+    // The alert's modal loop may have outlived this checker, or a check that
+    // finished meanwhile may have changed the release on offer.
+    if (!self || choice != 0 || !m_available)
+        return;
+    const QUrl url = downloadURL(m_available->url);
+    if (!url.isEmpty() && onOpenUrl)
+        onOpenUrl(url);
+}
+
+int UpdateChecker::alert(const QString& title, const QString& text, const QStringList& buttons)
+{
+    // A copy: the alert's modal loop may outlive this checker and its hook.
+    const AlertHook hook = onAlert;
+    return hook ? hook(title, text, buttons) : -1;
+}
+
+std::unique_ptr<QMessageBox> UpdateChecker::makeAlertBox(const QString& title, const QString& text,
+                                                         const QStringList& buttons,
+                                                         QList<QPushButton*>* added)
+{
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(QGuiApplication::applicationDisplayName());
+    // Release notes come from the network: shown as they stand, never as
+    // markup (which could hold links or pictures).
+    box->setTextFormat(Qt::PlainText);
+    box->setText(title);
+    box->setInformativeText(text);
+    // QMessageBox has no format setting for the informative text: find its
+    // label by the text it shows.
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text() == text)
+            label->setTextFormat(Qt::PlainText);
+    }
+
+    const QIcon icon = QGuiApplication::windowIcon();
+    if (icon.isNull())
+        box->setIcon(QMessageBox::Information);
+    else
+        box->setIconPixmap(icon.pixmap(64));
+
+    QPushButton* last = nullptr;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        QMessageBox::ButtonRole role = QMessageBox::ActionRole;
+        if (i == 0)
+            role = QMessageBox::AcceptRole;
+        else if (i == buttons.size() - 1)
+            role = QMessageBox::RejectRole;
+        last = box->addButton(buttons[i], role);
+        if (i == 0)
+            box->setDefaultButton(last);
+        if (added)
+            added->append(last);
+    }
+    if (buttons.size() > 1)
+        box->setEscapeButton(last);
+    return box;
+}
+
+int UpdateChecker::showAlert(const QString& title, const QString& text, const QStringList& buttons)
+{
+    QList<QPushButton*> added;
+    const std::unique_ptr<QMessageBox> box = makeAlertBox(title, text, buttons, &added);
+    box->show();
+    box->raise();
+    box->activateWindow();
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    if (!clicked)
+        return -1;
+    if (added.isEmpty())
+        return 0;
+    for (qsizetype i = 0; i < added.size(); ++i) {
+        if (added[i] == clicked)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
