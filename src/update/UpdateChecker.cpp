@@ -1,19 +1,17 @@
 #include "update/UpdateChecker.h"
 
 #include "app/Prefs.h"
+#include "platform/Alerts.h"
 
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QLabel>
-#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 #include <cmath>
@@ -21,7 +19,7 @@
 UpdateChecker::UpdateChecker(const QUrl& feed, QObject* parent)
     : QObject(parent), m_feed(feed), m_network(new QNetworkAccessManager(this))
 {
-    onAlert = &UpdateChecker::showAlert;
+    onAlert = &Alerts::show;
     onOpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 
     // Nothing of a check outlives the process: no disk cache, cookies only
@@ -180,64 +178,3 @@ int UpdateChecker::alert(const QString& title, const QString& text, const QStrin
     return hook ? hook(title, text, buttons) : -1;
 }
 
-std::unique_ptr<QMessageBox> UpdateChecker::makeAlertBox(const QString& title, const QString& text,
-                                                         const QStringList& buttons,
-                                                         QList<QPushButton*>* added)
-{
-    auto box = std::make_unique<QMessageBox>();
-    box->setWindowTitle(QGuiApplication::applicationDisplayName());
-    // Release notes come from the network: shown as they stand, never as
-    // markup (which could hold links or pictures).
-    box->setTextFormat(Qt::PlainText);
-    box->setText(title);
-    box->setInformativeText(text);
-    // QMessageBox has no format setting for the informative text: find its
-    // label by the text it shows.
-    for (QLabel* label : box->findChildren<QLabel*>()) {
-        if (label->text() == text)
-            label->setTextFormat(Qt::PlainText);
-    }
-
-    const QIcon icon = QGuiApplication::windowIcon();
-    if (icon.isNull())
-        box->setIcon(QMessageBox::Information);
-    else
-        box->setIconPixmap(icon.pixmap(64));
-
-    QPushButton* last = nullptr;
-    for (qsizetype i = 0; i < buttons.size(); ++i) {
-        QMessageBox::ButtonRole role = QMessageBox::ActionRole;
-        if (i == 0)
-            role = QMessageBox::AcceptRole;
-        else if (i == buttons.size() - 1)
-            role = QMessageBox::RejectRole;
-        last = box->addButton(buttons[i], role);
-        if (i == 0)
-            box->setDefaultButton(last);
-        if (added)
-            added->append(last);
-    }
-    if (buttons.size() > 1)
-        box->setEscapeButton(last);
-    return box;
-}
-
-int UpdateChecker::showAlert(const QString& title, const QString& text, const QStringList& buttons)
-{
-    QList<QPushButton*> added;
-    const std::unique_ptr<QMessageBox> box = makeAlertBox(title, text, buttons, &added);
-    box->show();
-    box->raise();
-    box->activateWindow();
-    box->exec();
-    QAbstractButton* clicked = box->clickedButton();
-    if (!clicked)
-        return -1;
-    if (added.isEmpty())
-        return 0;
-    for (qsizetype i = 0; i < added.size(); ++i) {
-        if (added[i] == clicked)
-            return static_cast<int>(i);
-    }
-    return -1;
-}

@@ -11,10 +11,8 @@
 #include <memory>
 #include <optional>
 
-class QMessageBox;
 class QNetworkAccessManager;
 class QNetworkReply;
-class QPushButton;
 class QTimer;
 
 // Learns about newer releases from a small JSON document on the project's
@@ -66,7 +64,7 @@ public:
 
     // Called after every successful check.
     std::function<void()> onChange;
-    // Shows the alerts; defaults to a modal message box (showAlert). Left
+    // Shows the alerts; defaults to a modal message box (Alerts::show). Left
     // empty, no alert is shown and nothing is chosen.
     AlertHook onAlert;
     // Opens the download address; defaults to the desktop's URL handler.
@@ -109,15 +107,6 @@ public:
     // The web address to open for a release's url text, or an empty URL when
     // the text is not a valid http(s) address with a host.
     static QUrl downloadURL(const QString& text);
-
-    // The default alert: a modal message box with the application icon,
-    // raised and activated.
-    static int showAlert(const QString& title, const QString& text, const QStringList& buttons);
-    // The message box that showAlert runs, not yet shown. `added` receives
-    // the push buttons in the order of `buttons`.
-    static std::unique_ptr<QMessageBox> makeAlertBox(const QString& title, const QString& text,
-                                                     const QStringList& buttons,
-                                                     QList<QPushButton*>* added = nullptr);
 
 private:
     double now() const;

@@ -6,9 +6,6 @@
 #include "QtPrinters.h"
 #include "TestEnvironment.h"
 
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -376,32 +373,6 @@ TEST_F(UpdateCheckerTest, AnswersAfterTheCheckerIsGoneAreDropped)
     TestEnv::processEventsFor(200);
     EXPECT_TRUE(alerts.empty());
     EXPECT_EQ(changes, 0);
-}
-
-TEST(UpdateAlert, ShowsNetworkTextAsPlainTextWithTheGivenButtons)
-{
-    const QString notes = QStringLiteral("<b>bold</b> <a href=\"file:///etc\">link</a>");
-    QList<QPushButton*> added;
-    const auto box =
-        UpdateChecker::makeAlertBox("Kavo 2 is available", notes, {"Download", "Later"}, &added);
-    EXPECT_EQ(box->text(), "Kavo 2 is available");
-    EXPECT_EQ(box->informativeText(), notes);
-    ASSERT_EQ(added.size(), 2);
-    EXPECT_EQ(added[0]->text(), "Download");
-    EXPECT_EQ(added[1]->text(), "Later");
-    EXPECT_EQ(box->defaultButton(), added[0]);
-    EXPECT_EQ(box->escapeButton(), added[1]);
-    int labels = 0;
-    for (const QLabel* label : box->findChildren<QLabel*>()) {
-        if (label->text() == notes || label->text() == box->text()) {
-            ++labels;
-            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
-        }
-    }
-    EXPECT_EQ(labels, 2);
-
-    const auto plain = UpdateChecker::makeAlertBox(failedTitle, failedText, {});
-    EXPECT_TRUE(plain->buttons().isEmpty()) << "the box adds its own OK button";
 }
 
 } // namespace

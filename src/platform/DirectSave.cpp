@@ -1,0 +1,23 @@
+#include "platform/DirectSave.h"
+
+#include "platform/X11DirectSave.h"
+#include "platform/X11Util.h"
+
+namespace {
+
+// Without X there is no Direct Save source to talk to.
+class NullDirectSave final : public DirectSave
+{
+public:
+    QString suggestedName() override { return {}; }
+    bool setTarget(const QUrl&) override { return false; }
+};
+
+} // namespace
+
+std::unique_ptr<DirectSave> DirectSave::create()
+{
+    if (xcb_connection_t* c = X11Util::connection())
+        return std::make_unique<X11DirectSave>(c);
+    return std::make_unique<NullDirectSave>();
+}

@@ -1,0 +1,25 @@
+#include "platform/DragMonitor.h"
+
+#include "platform/X11DragMonitor.h"
+#include "platform/X11Util.h"
+
+namespace {
+
+// Without X there is no drag selection to watch.
+class NullDragMonitor final : public DragMonitor
+{
+public:
+    quint64 changeCount() const override { return 0; }
+    bool hasOwner() const override { return false; }
+};
+
+} // namespace
+
+std::unique_ptr<DragMonitor> DragMonitor::create()
+{
+    if (xcb_connection_t* c = X11Util::connection()) {
+        if (const quint32 root = X11Util::rootWindow())
+            return std::make_unique<X11DragMonitor>(c, root);
+    }
+    return std::make_unique<NullDragMonitor>();
+}

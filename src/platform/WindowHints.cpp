@@ -1,0 +1,22 @@
+#include "platform/WindowHints.h"
+
+#include "platform/X11Util.h"
+#include "platform/X11WindowHints.h"
+
+#include <QWidget>
+
+namespace WindowHints {
+
+void showOnAllDesktops(QWidget* window)
+{
+    if (!window)
+        return;
+    xcb_connection_t* c = X11Util::connection();
+    const quint32 root = X11Util::rootWindow();
+    if (!c || root == 0)
+        return;
+    QWidget* topLevel = window->window();
+    X11WindowHints::showOnAllDesktops(c, root, quint32(topLevel->winId()));
+}
+
+} // namespace WindowHints
