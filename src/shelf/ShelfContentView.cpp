@@ -7,6 +7,7 @@
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
 #include "shelf/PopEffect.h"
+#include "shelf/PreviewPanel.h"
 #include "shelf/ShelfColors.h"
 #include "shelf/StackAreaView.h"
 #include "shelf/SymbolButton.h"
@@ -77,6 +78,8 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     m_highlight->setParent(this);
     m_highlight->setRadius(radius);
 
+    setAcceptDrops(true);
+
     layoutSubviews();
     reload();
 }
@@ -115,6 +118,10 @@ void ShelfContentView::reload()
     }
     layoutSubviews();
     m_stackArea->update();
+
+    // An open preview follows the shelf's contents.
+    if (PreviewPanel::sharedExists() && PreviewPanel::shared()->isControlledBy(this))
+        PreviewPanel::shared()->reloadData();
 }
 
 ItemRowView* ShelfContentView::makeRow(const ShelfItemPtr& item)
@@ -281,12 +288,3 @@ void ShelfContentView::mouseMoveEvent(QMouseEvent* e)
 
 void ShelfContentView::mouseReleaseEvent(QMouseEvent*) { m_moveOffset.reset(); }
 
-void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* source,
-                                 QMouseEvent* event)
-{
-    Q_UNUSED(source);
-    Q_UNUSED(event);
-    if (items.isEmpty())
-        return;
-    m_draggingOut = items;
-}

@@ -11,6 +11,7 @@
 #include <optional>
 
 class BadgeView;
+class QDrag;
 class ElidedLabel;
 class FlippedView;
 class HighlightView;
@@ -55,6 +56,32 @@ public:
     bool isListMode() const { return m_listMode; }
     bool isPopping() const;
 
+    // Commands on all items (the context menu and the keys).
+    void revealAll();
+    void togglePreview();
+    void copyAll();
+    void share();
+    void removeAll();
+    // The context menu, or null for an empty shelf; the caller owns it.
+    QMenu* makeMenu();
+    // The menu "Share…" opens: the sharing services found on this machine.
+    QMenu* makeShareMenu();
+
+    // Takes dropped content from `source` (another view, or null for another
+    // program); answers whether anything was taken.
+    bool takeDrop(const QMimeData* mime, QObject* source);
+
+    // Starts a drag of these items out of the shelf from `source` (the stack
+    // area or a row), as the press `event` began it.
+    void beginDrag(const QList<ShelfItemPtr>& items, QWidget* source, QMouseEvent* event);
+    // Runs a drag and answers what the target did; tests replace it.
+    std::function<Qt::DropAction(QDrag*)> execDrag;
+    // The items of the drag in progress.
+    const QList<ShelfItemPtr>& draggingOut() const { return m_draggingOut; }
+    // The picture a drag of `items` shows, and where the pointer holds it.
+    static QPixmap dragImage(const QList<ShelfItemPtr>& items, int side, QPoint* hotSpot,
+                             qreal devicePixelRatio);
+
     // Shelf geometry, in points.
     static constexpr int shelfWidth = 216;
     static constexpr int stackHeight = 244;
@@ -79,6 +106,12 @@ public:
     const QList<ItemRowView*>& rows() const { return m_rows; }
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -91,8 +124,14 @@ private:
     void layoutRows();
     ItemRowView* makeRow(const ShelfItemPtr& item);
     void clearRows();
-    // Starts a drag of these items out of the shelf from `source`.
-    void beginDrag(const QList<ShelfItemPtr>& items, QWidget* source, QMouseEvent* event);
+    void setDropHover(bool on);
+    bool isOwnDrag(const QObject* source) const;
+    void endDrag(Qt::DropAction action);
+    bool takeFiles(const QMimeData* mime);
+    bool takePromise(const QMimeData* mime);
+    bool takeImage(const QMimeData* mime);
+    bool takeLink(const QMimeData* mime);
+    bool takeText(const QMimeData* mime);
 
     ShelfStorePtr m_store;
     HighlightView* m_highlight;

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+class QStackedWidget;
+
+// Kavo's preview window, one per process: it shows one item of the shelf
+// that opened it (pictures scaled to fit, text files as text, anything else
+// as its large icon with name, kind and size). Arrow keys step through the
+// items; Space and Escape close it. Files are read off the UI thread.
+class PreviewPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    // Where the panel takes its items from (the shelf that opened it).
+    struct DataSource
+    {
+        QPointer<QObject> owner; // the source is gone when its owner is
+        std::function<int()> count;
+        std::function<QUrl(int)> url;
+    };
+
+    // The shared panel, created on first use.
+    static PreviewPanel* shared();
+    // Whether the shared panel has been created.
+    static bool sharedExists();
+
+    void setDataSource(const DataSource& source);
+    bool isControlledBy(const QObject* owner) const;
+    // Asks the source again (it calls this whenever its items change).
+    void reloadData();
+
+    int itemCount() const;
+    int currentIndex() const { return m_index; }
+    void setCurrentIndex(int index);
+    // The item shown; empty when there is none (also for an index the source
+    // no longer has).
+    QUrl currentUrl() const;
+    // What the panel shows now: "image", "text", "file" or "none".
+    QString shownKind() const { return m_kind; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    PreviewPanel();
+    void showCurrent();
+
+    DataSource m_source;
+    int m_index = 0;
+    QString m_kind = QStringLiteral("none");
+    quint64 m_loadToken = 0;
+    QStackedWidget* m_pages;
+    QLabel* m_image;
+    QPlainTextEdit* m_text;
+    QLabel* m_icon;
+    QLabel* m_info;
+    QLabel* m_caption;
+};

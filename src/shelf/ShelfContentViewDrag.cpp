@@ -1,0 +1,101 @@
+// Dragging items out of a shelf: the whole pile from the stack area, or one
+// item from its row. Items whose files the drop took away leave the shelf,
+// and a shelf left empty closes.
+#include "shelf/ShelfContentView.h"
+
+#include "shelf/ItemRowView.h"
+
+#include <QDrag>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+
+namespace {
+
+constexpr int stackImageSide = 96;
+constexpr int rowImageSide = 32;
+constexpr int imageStep = 3; // each later picture sits 3 points right and down
+constexpr int maxSteps = 4;
+
+} // namespace
+
+QPixmap ShelfContentView::dragImage(const QList<ShelfItemPtr>& items, int side, QPoint* hotSpot,
+                                    qreal devicePixelRatio)
+{
+    const qsizetype shown = std::min<qsizetype>(items.size(), maxSteps + 1);
+    const int extent = side + imageStep * int(std::max<qsizetype>(shown - 1, 0));
+    QPixmap pixmap(QSize(extent, extent) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Items past the fifth sit exactly under it; draw back to front so the
+    // first item is on top.
+    for (qsizetype i = shown - 1; i >= 0; --i) {
+        const QImage picture = items[i]->thumbnail();
+        const int k = int(std::min<qsizetype>(i, maxSteps));
+        const QRectF cell(imageStep * k, imageStep * k, side, side);
+        if (picture.width() <= 0 || picture.height() <= 0)
+            continue;
+        const qreal s = qreal(side) / std::max(picture.width(), picture.height());
+        const QSizeF size(picture.width() * s, picture.height() * s);
+        p.drawImage(QRectF(cell.center() - QPointF(size.width() / 2, size.height() / 2), size),
+                    picture);
+    }
+    p.end();
+    if (hotSpot)
+        *hotSpot = QPoint(side / 2, side / 2); // the first picture is centred on the pointer
+    return pixmap;
+}
+
+void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* source,
+                                 QMouseEvent* event)
+{
+    Q_UNUSED(event);
+    if (items.isEmpty())
+        return;
+    m_draggingOut = items;
+    const bool oneRow = items.size() == 1 && qobject_cast<ItemRowView*>(source);
+    const int side = oneRow ? rowImageSide : stackImageSide;
+
+    QList<QUrl> urls;
+    for (const ShelfItemPtr& item : items)
+        urls << item->url();
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+
+    // The drag belongs to the content view, which outlives the rows (a row
+    // may be rebuilt while its drag is under way).
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    QPoint hotSpot;
+    drag->setPixmap(dragImage(items, side, &hotSpot, devicePixelRatioF()));
+    drag->setHotSpot(hotSpot);
+
+    QPointer<ShelfContentView> self(this);
+    const Qt::DropAction action =
+        execDrag ? execDrag(drag) : drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+    if (!self)
+        return;
+    drag->deleteLater();
+    endDrag(action);
+}
+
+void ShelfContentView::endDrag(Qt::DropAction action)
+{
+    const QList<ShelfItemPtr> dragged = std::exchange(m_draggingOut, {});
+    if (action == Qt::IgnoreAction)
+        return;
+    // Whatever the target says it did, the file system tells: items whose
+    // files are no longer where they were have been moved away.
+    QList<ShelfItemPtr> gone;
+    for (const ShelfItemPtr& item : dragged) {
+        if (!QFileInfo::exists(item->path()))
+            gone << item;
+    }
+    if (!gone.isEmpty())
+        m_store->remove(gone);
+    if (m_store->items.isEmpty() && onClose)
+        onClose();
+}

@@ -1,0 +1,223 @@
+#include "shelf/HighlightView.h"
+#include "shelf/ShelfContentView.h"
+#include "shelf/StackAreaView.h"
+
+#include "ShelfFixtures.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList dropFolders()
+{
+    return QDir(ShelfStore::droppedFilesRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+class DropTest : public ::testing::Test
+{
+protected:
+    DropTest()
+    {
+        QDir(ShelfStore::droppedFilesRoot()).removeRecursively();
+        store->onChange = [this] {
+            ++changes;
+            view.reload();
+        };
+    }
+
+    // Sends a real drop to the view, as Qt delivers one from another program.
+    bool drop(QMimeData* mime)
+    {
+        const QPointF at(108, 120);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(&view, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropEvent(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton,
+                             Qt::NoModifier);
+        QApplication::sendEvent(&view, &dropEvent);
+        lastAction = dropEvent.dropAction();
+        return dropEvent.isAccepted();
+    }
+
+    // The one file a drop wrote, waiting for it where the writing is
+    // asynchronous.
+    QString writtenFile()
+    {
+        TestEnv::waitUntil([&] { return !store->items.isEmpty(); });
+        if (store->items.isEmpty())
+            return {};
+        return store->items.last()->path();
+    }
+
+    ScopedThumbnailer<NullThumbnailer> thumbnails;
+    TestFiles files;
+    ShelfStorePtr store = std::make_shared<ShelfStore>();
+    ShelfContentView view{store};
+    int changes = 0;
+    Qt::DropAction lastAction = Qt::IgnoreAction;
+};
+
+TEST_F(DropTest, FilesAreHeldByReferenceInOneChange)
+{
+    auto* mime = new QMimeData;
+    mime->setUrls(files.make(3));
+    EXPECT_TRUE(drop(mime));
+    EXPECT_EQ(lastAction, Qt::CopyAction);
+    EXPECT_EQ(store->items.size(), 3);
+    EXPECT_EQ(changes, 1);
+    for (const ShelfItemPtr& item : store->items)
+        EXPECT_FALSE(item->isTemporary());
+    EXPECT_TRUE(dropFolders().isEmpty());
+    delete mime;
+}
+
+TEST_F(DropTest, FilesWinOverAnImageAndNothingIsWritten)
+{
+    QMimeData mime;
+    mime.setUrls(files.make(1) << QUrl("https://example.org/page"));
+    QImage img(20, 20, QImage::Format_ARGB32);
+    img.fill(Qt::red);
+    mime.setImageData(img);
+    mime.setText("some text");
+    EXPECT_TRUE(drop(&mime));
+    TestEnv::processEventsFor(50);
+    EXPECT_EQ(store->items.size(), 1);
+    EXPECT_TRUE(dropFolders().isEmpty());
+}
+
+TEST_F(DropTest, AnImageBecomesImagePng)
+{
+    QMimeData mime;
+    QImage img(40, 30, QImage::Format_ARGB32);
+    img.fill(Qt::blue);
+    mime.setImageData(img);
+    EXPECT_TRUE(drop(&mime));
+    const QString path = writtenFile();
+    EXPECT_EQ(QFileInfo(path).fileName(), "Image.png");
+    EXPECT_EQ(QFileInfo(path).absolutePath(), ShelfStore::droppedFilesRoot() + "/" + dropFolders()[0]);
+    EXPECT_EQ(QImage(path).size(), QSize(40, 30));
+    EXPECT_TRUE(store->items[0]->isTemporary());
+}
+
+TEST_F(DropTest, AWebLinkBecomesAWeblocNamedAfterItsHost)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl("https://www.example.org/docs/page.html?x=1"), QUrl("https://second.example")});
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1) << "one file from the first link";
+    const QString path = store->items[0]->path();
+    EXPECT_EQ(QFileInfo(path).fileName(), "www.example.org.webloc");
+    const QByteArray plist = readAll(path);
+    EXPECT_TRUE(plist.contains("<string>https://www.example.org/docs/page.html?x=1</string>"));
+    EXPECT_TRUE(store->items[0]->isTemporary());
+}
+
+TEST_F(DropTest, AMailLinkBecomesLinkWebloc)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl("mailto:someone@example.org")});
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1);
+    EXPECT_EQ(QFileInfo(store->items[0]->path()).fileName(), "Link.webloc");
+}
+
+TEST_F(DropTest, TextIsSavedWholeUnderItsFirstLine)
+{
+    QMimeData mime;
+    const QString text = "\n\n  " + QString(58, u'q') + "\r\nsecond line\n\nthird ünïcödé";
+    mime.setText(text);
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1);
+    const QString path = store->items[0]->path();
+    EXPECT_EQ(QFileInfo(path).fileName(), QString(30, u'q') + ".txt");
+    EXPECT_EQ(readAll(path), text.toUtf8());
+}
+
+TEST_F(DropTest, AVeryLongFirstLineStillLands)
+{
+    QMimeData mime;
+    const QString text = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(5000) + "\nrest";
+    mime.setText(text);
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1);
+    EXPECT_LE(QFileInfo(store->items[0]->path()).fileName().toUtf8().size(), 255);
+    EXPECT_EQ(readAll(store->items[0]->path()), text.toUtf8());
+}
+
+TEST_F(DropTest, TwoTextDropsWithTheSameNameLandInTheirOwnFolders)
+{
+    QMimeData a, b;
+    a.setText("same\nfirst");
+    b.setText("same\nsecond");
+    EXPECT_TRUE(drop(&a));
+    EXPECT_TRUE(drop(&b));
+    ASSERT_EQ(store->items.size(), 2);
+    EXPECT_EQ(readAll(store->items[0]->path()), "same\nfirst");
+    EXPECT_EQ(readAll(store->items[1]->path()), "same\nsecond");
+}
+
+TEST_F(DropTest, NothingUsableIsRefused)
+{
+    QMimeData empty;
+    empty.setText("");
+    EXPECT_FALSE(drop(&empty));
+    QMimeData other;
+    other.setData("application/x-something", "data");
+    EXPECT_FALSE(drop(&other));
+    EXPECT_TRUE(store->items.isEmpty());
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(DropTest, DirectSaveWithoutAWindowSystemFallsThrough)
+{
+    QMimeData mime;
+    mime.setData("XdndDirectSave0", "");
+    mime.setText("fallback text");
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1);
+    EXPECT_EQ(QFileInfo(store->items[0]->path()).fileName(), "fallback text.txt");
+}
+
+TEST_F(DropTest, HoverFeedbackComesAndGoes)
+{
+    QMimeData mime;
+    mime.setUrls(files.make(1));
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &enter);
+    EXPECT_TRUE(view.highlight()->isActive());
+    EXPECT_TRUE(view.stackArea()->isDropTarget);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&view, &leave);
+    EXPECT_FALSE(view.highlight()->isActive());
+    EXPECT_FALSE(view.stackArea()->isDropTarget);
+}
+
+TEST_F(DropTest, ADragFromThisShelfIsRefusedFromAnotherItIsCopied)
+{
+    QMimeData mime;
+    mime.setUrls(files.make(2));
+    EXPECT_FALSE(view.takeDrop(&mime, &view));
+    EXPECT_TRUE(store->items.isEmpty());
+
+    ShelfContentView other(std::make_shared<ShelfStore>());
+    EXPECT_TRUE(view.takeDrop(&mime, &other));
+    EXPECT_EQ(store->items.size(), 2);
+}
+
+} // namespace
