@@ -1,0 +1,395 @@
+#include "app/AppDelegate.h"
+
+#include "app/HotKey.h"
+#include "app/Prefs.h"
+#include "model/ShelfStore.h"
+#include "platform/Alerts.h"
+#include "platform/FileManager.h"
+#include "platform/LoginItem.h"
+#include "platform/Symbols.h"
+#include "shake/ShakeDetector.h"
+#include "shake/SystemShakeInput.h"
+#include "shelf/ShelfContentView.h"
+#include "shelf/ShelfPanel.h"
+#include "shelf/ShelfPlacement.h"
+#include "shelf/ShelfWindowController.h"
+#include "snapshot/Snapshot.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QJsonArray>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+namespace {
+
+const QString welcomeTitle = QStringLiteral("Kavo is in your system tray");
+
+QString welcomeText()
+{
+    return QStringList{
+        QStringLiteral("A place to park files while you move them around."),
+        QString(),
+        QStringLiteral("\u2022 Start dragging any file and give the mouse a quick shake. A shelf "
+                       "appears under the cursor, so drop the file on it."),
+        QStringLiteral("\u2022 Press Ctrl+Alt+Space, or use the tray icon in the system tray, to "
+                       "open an empty shelf."),
+        QStringLiteral("\u2022 Drag the stack off the shelf to drop every file at once, or click "
+                       "the list button to drag files one at a time."),
+        QString(),
+        QStringLiteral("Kavo doesn't need any special permissions.")}
+        .join(u'\n');
+}
+
+// The tray icon's symbol in a colour that stands out on the panel: light on
+// dark themes, dark on light ones.
+QIcon trayIcon(const QString& symbol)
+{
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    const QColor ink = window.lightness() < 128 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x2e, 0x34, 0x36);
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        const QImage img = Symbols::image(symbol, size, ink, 1.0);
+        if (!img.isNull())
+            icon.addPixmap(QPixmap::fromImage(img));
+    }
+    return icon;
+}
+
+QIcon menuIcon(const QString& symbol)
+{
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (int size : {16, 32}) {
+        const QImage img = Symbols::image(symbol, size, ink, 1.0);
+        if (!img.isNull())
+            icon.addPixmap(QPixmap::fromImage(img));
+    }
+    return icon;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(const QUrl& feed)
+    : onAlert(Alerts::show), onOpenUrl(FileManager::open),
+      pointerLocation([] { return QPointF(QCursor::pos()); }),
+      tipAddress(QStringLiteral(KAVO_TIP_URL)),
+      m_shake(std::make_unique<ShakeDetector>(SystemShakeInput::create())),
+      m_hotKey(std::make_unique<HotKey>()), m_updates(std::make_unique<UpdateChecker>(feed))
+{
+}
+
+AppDelegate::~AppDelegate()
+{
+    // Shelves first: their callbacks point back here.
+    m_shelves.clear();
+}
+
+void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
+{
+    Prefs::registerDefaults();
+    Snapshot::runIfRequested(arguments);
+    ShelfStore::cleanUpOldPromises();
+
+    m_menu = std::make_unique<QMenu>();
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] { menuNeedsUpdate(m_menu.get()); });
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setToolTip(QStringLiteral("Kavo"));
+    m_statusItem->setContextMenu(m_menu.get());
+    // A left click opens the menu too: the icon has nothing else to do.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && m_statusItem->geometry().isValid())
+                    m_menu->popup(m_statusItem->geometry().bottomLeft());
+            });
+    refreshStatusIcon();
+    m_statusItem->show();
+
+    QPointer<AppDelegate> self(this);
+    m_shake->onShake = [self](QPointF p) {
+        if (self)
+            self->openShelf(p, true, false);
+    };
+    m_shake->isEnabled = Prefs::boolValue(Prefs::shakeEnabled);
+    m_shake->start();
+
+    m_hotKey->registerKey(Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, [self] {
+        if (self)
+            self->openShelf(self->pointerLocation(), false, false);
+    });
+
+    m_updates->onChange = [self] {
+        if (self)
+            self->refreshStatusIcon();
+    };
+    m_updates->onAlert = [self](const QString& t, const QString& x, const QStringList& b) {
+        return self ? self->alert(t, x, b) : -1;
+    };
+    m_updates->onOpenUrl = [self](const QUrl& url) {
+        if (self)
+            self->openUrl(url);
+    };
+    m_updates->start();
+
+    if (!Prefs::boolValue(Prefs::hasLaunchedBefore)) {
+        // Written first, so that a dismissed (or crashed) welcome is not
+        // shown again.
+        Prefs::setValue(Prefs::hasLaunchedBefore, true);
+        showWelcome();
+    }
+}
+
+ShelfWindowController* AppDelegate::openShelf(const QPointF& point, bool fromShake, bool anchorTop)
+{
+    if (fromShake) {
+        for (const auto& shelf : m_shelves) {
+            if (!shelf->store()->items.isEmpty() || !shelf->window() || shelf->isClosing())
+                continue;
+            const QRectF grown = QRectF(shelf->window()->geometry())
+                                     .adjusted(-reuseMargin, -reuseMargin, reuseMargin, reuseMargin);
+            if (ShelfPlacement::contains(grown, point)) {
+                shelf->orderFront();
+                shelf->content()->wiggle();
+                return shelf.get();
+            }
+        }
+    }
+    auto shelf = std::make_unique<ShelfWindowController>();
+    ShelfWindowController* raw = shelf.get();
+    QPointer<AppDelegate> self(this);
+    QPointer<ShelfWindowController> weak(raw);
+    shelf->onClose = [self, weak] {
+        if (!self || !weak)
+            return;
+        auto& list = self->m_shelves;
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (it->get() == weak) {
+                // Released later: this runs inside the shelf's own animation.
+                it->release()->deleteLater();
+                list.erase(it);
+                break;
+            }
+        }
+    };
+    m_shelves.push_back(std::move(shelf));
+    raw->show(point, anchorTop);
+    return raw;
+}
+
+void AppDelegate::closeAll()
+{
+    // A copy: shelves leave the registry as their fades end.
+    std::vector<ShelfWindowController*> all;
+    for (const auto& shelf : m_shelves)
+        all.push_back(shelf.get());
+    for (ShelfWindowController* shelf : all) {
+        if (shelf->window())
+            shelf->close();
+    }
+}
+
+QString AppDelegate::statusSymbol() const
+{
+    return m_updates->available() ? QStringLiteral("bag.fill.badge.plus")
+                                  : QStringLiteral("bag.fill");
+}
+
+void AppDelegate::refreshStatusIcon()
+{
+    if (m_statusItem)
+        m_statusItem->setIcon(trayIcon(statusSymbol()));
+}
+
+void AppDelegate::menuNeedsUpdate(QMenu* menu)
+{
+    menu->clear();
+    if (const auto release = m_updates->available()) {
+        menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
+                        QStringLiteral("Update Available: Kavo ") + release->version +
+                            QStringLiteral("\u2026"),
+                        this, &AppDelegate::downloadUpdate);
+        menu->addSeparator();
+    }
+    QAction* newShelf =
+        menu->addAction(QStringLiteral("New Shelf"), this, &AppDelegate::newShelfFromMenu);
+    newShelf->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Space));
+    newShelf->setShortcutVisibleInContextMenu(true);
+
+    std::vector<ShelfWindowController*> holding;
+    for (const auto& shelf : m_shelves) {
+        if (!shelf->store()->items.isEmpty())
+            holding.push_back(shelf.get());
+    }
+    if (!holding.empty()) {
+        menu->addSeparator();
+        menu->addSection(QStringLiteral("Open Shelves"));
+        for (ShelfWindowController* shelf : holding) {
+            QPointer<ShelfWindowController> weak(shelf);
+            menu->addAction(menuIcon(QStringLiteral("square.stack")), shelf->store()->summary(), this,
+                            [this, weak] {
+                                if (weak)
+                                    focusShelf(weak);
+                            });
+        }
+        menu->addAction(QStringLiteral("Close All Shelves"), this, &AppDelegate::closeAll);
+    }
+    menu->addSeparator();
+    QAction* shake = menu->addAction(QStringLiteral("Shake While Dragging to Open"), this,
+                                     &AppDelegate::toggleShake);
+    shake->setCheckable(true);
+    shake->setChecked(Prefs::boolValue(Prefs::shakeEnabled));
+    QAction* login =
+        menu->addAction(QStringLiteral("Open at Login"), this, &AppDelegate::toggleLogin);
+    login->setCheckable(true);
+    login->setChecked(LoginItem::isEnabled());
+    QAction* updates = menu->addAction(QStringLiteral("Check for Updates Automatically"), this,
+                                       &AppDelegate::toggleAutoUpdates);
+    updates->setCheckable(true);
+    updates->setChecked(Prefs::boolValue(Prefs::checkForUpdates));
+    menu->addSeparator();
+    if (!tipAddress.isEmpty())
+        menu->addAction(QStringLiteral("Support Kavo on Ko-fi \u2615"), this,
+                        &AppDelegate::openSupport);
+    menu->addAction(QStringLiteral("Check for Updates\u2026"), this,
+                    &AppDelegate::checkForUpdatesNow);
+    menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &AppDelegate::showWelcome);
+    menu->addAction(QStringLiteral("Version ") + UpdateChecker::currentVersion())->setEnabled(false);
+    QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutVisibleInContextMenu(true);
+}
+
+void AppDelegate::downloadUpdate()
+{
+    if (const auto release = m_updates->available()) {
+        const QUrl url = UpdateChecker::downloadURL(release->url);
+        if (!url.isEmpty())
+            openUrl(url);
+    }
+}
+
+void AppDelegate::newShelfFromMenu()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen && !QGuiApplication::screens().isEmpty())
+        screen = QGuiApplication::screens().first();
+    QPointF point(0, 0);
+    if (screen) {
+        const QRect v = screen->availableGeometry();
+        point = QPointF(v.x() + v.width() - 160, v.y() + 40);
+    }
+    // Under the tray icon, when the tray says where it is.
+    if (m_statusItem) {
+        const QRect r = m_statusItem->geometry();
+        if (r.isValid() && !r.isEmpty())
+            point = QPointF(r.x() + r.width() / 2.0, r.y() + r.height() + 20);
+    }
+    openShelf(point, false, true);
+}
+
+void AppDelegate::focusShelf(ShelfWindowController* shelf)
+{
+    if (!shelf)
+        return;
+    shelf->orderFront();
+    shelf->content()->wiggle();
+}
+
+void AppDelegate::toggleShake()
+{
+    const bool on = !Prefs::boolValue(Prefs::shakeEnabled);
+    Prefs::setValue(Prefs::shakeEnabled, on);
+    m_shake->isEnabled = on;
+}
+
+void AppDelegate::toggleLogin()
+{
+    QString error;
+    if (LoginItem::setEnabled(!LoginItem::isEnabled(), &error))
+        return;
+    alert(QStringLiteral("Couldn't change Open at Login"),
+          error + QStringLiteral("\n\nMake sure your autostart folder can be written, then try "
+                                 "again. You can also add Kavo in your desktop's startup "
+                                 "applications settings."));
+}
+
+void AppDelegate::toggleAutoUpdates()
+{
+    Prefs::setValue(Prefs::checkForUpdates, !Prefs::boolValue(Prefs::checkForUpdates));
+}
+
+void AppDelegate::openSupport()
+{
+    const QUrl url(tipAddress, QUrl::StrictMode);
+    if (!tipAddress.isEmpty() && url.isValid() && !url.scheme().isEmpty())
+        openUrl(url);
+}
+
+void AppDelegate::checkForUpdatesNow() { m_updates->check(true); }
+
+void AppDelegate::showWelcome()
+{
+    QString text = welcomeText();
+    QStringList buttons{QStringLiteral("Got It")};
+    if (!tipAddress.isEmpty()) {
+        text += QStringLiteral("\n\nKavo is free. If it saves you time, you can leave a tip on "
+                               "Ko-fi from the tray icon whenever you like.");
+        buttons << QStringLiteral("Support on Ko-fi \u2615");
+    }
+    QPointer<AppDelegate> self(this);
+    if (alert(welcomeTitle, text, buttons) == 1 && self)
+        openSupport();
+}
+
+int AppDelegate::alert(const QString& title, const QString& text, const QStringList& buttons)
+{
+    const UpdateChecker::AlertHook hook = onAlert; // the alert may outlive this object
+    return hook ? hook(title, text, buttons) : -1;
+}
+
+void AppDelegate::openUrl(const QUrl& url)
+{
+    if (onOpenUrl)
+        onOpenUrl(url);
+}
+
+QJsonObject AppDelegate::listJson() const
+{
+    QJsonArray shelves;
+    for (const auto& shelf : m_shelves) {
+        QJsonArray items;
+        for (const ShelfItemPtr& item : shelf->store()->items)
+            items.append(QJsonObject{{QStringLiteral("path"), item->path()},
+                                     {QStringLiteral("temporary"), item->isTemporary()}});
+        const QRect frame = shelf->window() ? shelf->window()->geometry() : QRect();
+        shelves.append(QJsonObject{
+            {QStringLiteral("frame"),
+             QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
+            {QStringLiteral("visible"), shelf->window() && shelf->window()->isVisible()},
+            {QStringLiteral("mode"), shelf->content()->isListMode() ? QStringLiteral("list")
+                                                                     : QStringLiteral("stack")},
+            {QStringLiteral("items"), items}});
+    }
+    return {{QStringLiteral("shelves"), shelves}};
+}
+
+QJsonObject AppDelegate::handleRequest(const QJsonObject& request)
+{
+    const QString command = request.value(QStringLiteral("command")).toString();
+    if (command == u"ping" || command == u"start")
+        return {{QStringLiteral("ok"), true}};
+    if (command == u"list")
+        return listJson();
+    if (command == u"new-shelf") {
+        QList<QUrl> urls;
+        for (const QJsonValue& v : request.value(QStringLiteral("files")).toArray())
+            urls << QUrl::fromLocalFile(v.toString());
+        ShelfWindowController* shelf = openShelf(pointerLocation(), false, false);
+        shelf->store()->add(urls, false);
+        return {{QStringLiteral("ok"), true}};
+    }
+    return {{QStringLiteral("error"), QStringLiteral("unknown command: %1").arg(command)}};
+}
