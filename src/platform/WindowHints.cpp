@@ -19,4 +19,12 @@ void showOnAllDesktops(QWidget* window)
     X11WindowHints::showOnAllDesktops(c, root, quint32(topLevel->winId()));
 }
 
+bool supportsTranslucency()
+{
+    xcb_connection_t* c = X11Util::connection();
+    if (!c)
+        return true; // other platforms composite, or draw offscreen
+    return X11WindowHints::compositorRuns(c, X11Util::rootWindow());
+}
+
 } // namespace WindowHints

@@ -10,4 +10,9 @@ namespace WindowHints {
 // other platforms. The window must have been created (winId()).
 void showOnAllDesktops(QWidget* window);
 
+// Whether translucent window areas show what lies behind them. On X11 that
+// needs a compositing manager; without one they come out black, and a window
+// with round corners should clip itself instead.
+bool supportsTranslucency();
+
 } // namespace WindowHints

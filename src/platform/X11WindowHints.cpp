@@ -2,6 +2,8 @@
 
 #include "platform/X11Util.h"
 
+#include <QByteArray>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -34,6 +36,27 @@ bool windowManagerRuns(xcb_connection_t* connection, quint32 root)
     // A window manager that died leaves the root's property behind; its
     // window, gone with it, no longer answers.
     return wm != 0 && windowProperty(connection, wm, check) == wm;
+}
+
+bool compositorRuns(xcb_connection_t* connection, quint32 root)
+{
+    int screen = 0;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; it.rem > 0; ++i, xcb_screen_next(&it)) {
+        if (it.data->root == root) {
+            screen = i;
+            break;
+        }
+    }
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
+    const quint32 selection = X11Util::atom(name.constData());
+    if (selection == 0)
+        return false;
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    std::free(reply);
+    return owned;
 }
 
 void showOnAllDesktops(xcb_connection_t* connection, quint32 root, quint32 window)

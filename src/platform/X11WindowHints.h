@@ -19,4 +19,7 @@ void showOnAllDesktops(xcb_connection_t* connection, quint32 root, quint32 windo
 // names a window that names itself the same way.
 bool windowManagerRuns(xcb_connection_t* connection, quint32 root);
 
+// Whether a compositing manager owns _NET_WM_CM_Sn for the screen of `root`.
+bool compositorRuns(xcb_connection_t* connection, quint32 root);
+
 } // namespace X11WindowHints

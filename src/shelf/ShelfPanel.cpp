@@ -1,6 +1,8 @@
 #include "shelf/ShelfPanel.h"
 
 #include <QEvent>
+#include <QPainterPath>
+#include <QRegion>
 
 ShelfPanel::ShelfPanel()
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -29,4 +31,22 @@ void ShelfPanel::resizeEvent(QResizeEvent*)
 {
     if (m_content)
         m_content->setGeometry(rect());
+    updateMask();
+}
+
+void ShelfPanel::setClipsToShape(bool clips)
+{
+    m_clipsToShape = clips;
+    updateMask();
+}
+
+void ShelfPanel::updateMask()
+{
+    if (!m_clipsToShape) {
+        clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
 }

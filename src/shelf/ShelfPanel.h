@@ -20,10 +20,18 @@ public:
     // Called when the panel becomes the active window.
     std::function<void()> onActivated;
 
+    // Where nothing composites the desktop, translucent corners would come
+    // out black: the panel then clips itself to its rounded shape.
+    void setClipsToShape(bool clips);
+    static constexpr qreal cornerRadius = 20;
+
 protected:
     bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:
+    void updateMask();
+
     QWidget* m_content = nullptr;
+    bool m_clipsToShape = false;
 };

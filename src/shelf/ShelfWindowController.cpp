@@ -1,5 +1,6 @@
 #include "shelf/ShelfWindowController.h"
 
+#include "platform/WindowHints.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfPlacement.h"
@@ -83,6 +84,10 @@ void ShelfWindowController::show(const QPointF& p, bool anchorTop)
 
 void ShelfWindowController::orderFront()
 {
+    if (!m_window->isVisible()) {
+        WindowHints::showOnAllDesktops(m_window.get());
+        m_window->setClipsToShape(!WindowHints::supportsTranslucency());
+    }
     m_window->show();
     if (canFadeWindows()) // the offscreen platform has no stacking order
         m_window->raise();
