@@ -7,7 +7,7 @@ ASAN_BUILD ?= build-asan
 XVFB = xvfb-run -a -s "-screen 0 1280x800x24"
 CTEST_FLAGS ?= --output-on-failure -j2
 
-.PHONY: run test build test-build test-asan bench clean
+.PHONY: run test build package test-build test-asan bench clean
 
 run:
 	scripts/bootstrap run
@@ -19,12 +19,16 @@ build:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVO_WERROR=ON
 	cmake --build $(BUILD)
 
+# The Debian package (the end-to-end test installs it into a scratch root).
+package: build
+	cmake --build $(BUILD) --target package
+
 test:
 	scripts/bootstrap test
 	$(MAKE) --no-print-directory test-build
 	$(MAKE) --no-print-directory test-asan
 
-test-build: build
+test-build: package
 	$(XVFB) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
 
 test-asan:

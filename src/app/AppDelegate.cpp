@@ -96,19 +96,12 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     m_menu = std::make_unique<QMenu>();
     connect(m_menu.get(), &QMenu::aboutToShow, this, [this] { menuNeedsUpdate(m_menu.get()); });
-    m_statusItem = new QSystemTrayIcon(this);
-    m_statusItem->setToolTip(QStringLiteral("Kavo"));
-    m_statusItem->setContextMenu(m_menu.get());
-    // A left click opens the menu too: the icon has nothing else to do.
-    connect(m_statusItem, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && m_statusItem->geometry().isValid())
-                    m_menu->popup(m_statusItem->geometry().bottomLeft());
-            });
-    refreshStatusIcon();
-    m_statusItem->show();
+    // Without a display (snapshots, tests) there is no tray to sit in.
+    if (QGuiApplication::platformName() != u"offscreen")
+        createStatusItem();
 
     QPointer<AppDelegate> self(this);
+
     m_shake->onShake = [self](QPointF p) {
         if (self)
             self->openShelf(p, true, false);
@@ -140,6 +133,21 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
         Prefs::setValue(Prefs::hasLaunchedBefore, true);
         showWelcome();
     }
+}
+
+void AppDelegate::createStatusItem()
+{
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setToolTip(QStringLiteral("Kavo"));
+    m_statusItem->setContextMenu(m_menu.get());
+    // A left click opens the menu too: the icon has nothing else to do.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && m_statusItem->geometry().isValid())
+                    m_menu->popup(m_statusItem->geometry().bottomLeft());
+            });
+    refreshStatusIcon();
+    m_statusItem->show();
 }
 
 ShelfWindowController* AppDelegate::openShelf(const QPointF& point, bool fromShake, bool anchorTop)

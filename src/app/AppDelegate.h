@@ -84,6 +84,7 @@ public:
     static constexpr qreal reuseMargin = 60;
 
 private:
+    void createStatusItem();
     int alert(const QString& title, const QString& text, const QStringList& buttons = {});
     void openUrl(const QUrl& url);
 

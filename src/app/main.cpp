@@ -55,6 +55,32 @@ void quietOffscreenWarnings()
     });
 }
 
+// Kavo watches the global pointer and keys, which Wayland gives only to X11
+// clients: on a Wayland session it runs through XWayland. Without any display
+// only the snapshot mode can work, on the offscreen platform.
+bool choosePlatform(CommandLine::Kind kind)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (x11) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+    if (kind == CommandLine::Kind::Snapshot) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return true;
+    }
+    print(stderr, wayland ? QStringLiteral("kavo: this Wayland session has no XWayland display "
+                                           "($DISPLAY is empty); Kavo needs one.\n")
+                          : QStringLiteral("kavo: no display ($DISPLAY is empty). Kavo is a tray "
+                                           "utility and needs a graphical session.\nTo render "
+                                           "pictures of a shelf without one: kavo --snapshot DIR "
+                                           "[FILE...]\n"));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -100,6 +126,8 @@ int main(int argc, char** argv)
         break;
     }
 
+    if (!choosePlatform(command.kind))
+        return 1;
     QApplication app(argc, argv);
     setUpApplication();
     quietOffscreenWarnings();

@@ -95,7 +95,7 @@ const QStringList tail{"---",
                        "---",
                        "Check for Updates\u2026",
                        "How to Use Kavo\u2026",
-                       "Version 0.1.0",
+                       "Version " KAVO_VERSION,
                        "Quit Kavo"};
 
 TEST_F(AppDelegateTest, TheMenuWithNoShelves)
@@ -107,7 +107,7 @@ TEST_F(AppDelegateTest, TheMenuWithNoShelves)
     ASSERT_TRUE(newShelf);
     EXPECT_EQ(newShelf->shortcut(), QKeySequence("Ctrl+Alt+Space"));
     EXPECT_EQ(menuAction(menu, "Quit Kavo")->shortcut(), QKeySequence("Ctrl+Q"));
-    EXPECT_FALSE(menuAction(menu, "Version 0.1.0")->isEnabled());
+    EXPECT_FALSE(menuAction(menu, "Version " KAVO_VERSION)->isEnabled());
     EXPECT_TRUE(menuAction(menu, "Shake While Dragging to Open")->isChecked());
     EXPECT_TRUE(menuAction(menu, "Check for Updates Automatically")->isChecked());
     EXPECT_FALSE(menuAction(menu, "Open at Login")->isChecked());
