@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Screens.h"
+
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -18,15 +20,8 @@ inline constexpr double edgeThreshold = 4.0;
 // auto-hiding panel, or one on another screen).
 inline constexpr double hiddenDockHeight = 80.0;
 
-struct Screen
-{
-    QRectF frame;        // the whole screen
-    QRectF visibleFrame; // the screen less its panels
-};
-
-// Half-open containment: the left and top edges are inside, the right and
-// bottom edges are not, so an empty rectangle contains no point at all.
-bool contains(const QRectF& rect, QPointF point);
+using Screen = Screens::Geometry;
+using Screens::contains;
 
 // The panel rectangle on the first screen that contains `near`, else on the
 // screen at `primaryIndex`; the zero rectangle when that index names no

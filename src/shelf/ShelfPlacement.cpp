@@ -1,41 +1,8 @@
 #include "shelf/ShelfPlacement.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <cmath>
 
 namespace ShelfPlacement {
-
-QList<Screen> currentScreens(int* primary)
-{
-    QList<Screen> out;
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    const QScreen* main = QGuiApplication::primaryScreen();
-    if (primary)
-        *primary = -1;
-    for (QScreen* s : screens) {
-        if (s == main && primary)
-            *primary = int(out.size());
-        out.append({QRectF(s->geometry()), QRectF(s->availableGeometry())});
-    }
-    return out;
-}
-
-bool contains(const QRectF& r, const QPointF& p)
-{
-    return p.x() >= r.left() && p.x() < r.left() + r.width() && p.y() >= r.top() &&
-           p.y() < r.top() + r.height();
-}
-
-int screenFor(const QPointF& p, const QList<Screen>& screens, int primary)
-{
-    for (int i = 0; i < screens.size(); ++i) {
-        if (contains(screens[i].frame, p))
-            return i;
-    }
-    return primary >= 0 && primary < screens.size() ? primary : -1;
-}
 
 QPointF origin(const QPointF& p, const QSizeF& size, bool anchorTop, const QList<Screen>& screens,
                int primary)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Screens.h"
+
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -11,22 +13,9 @@
 // (y down), so that it can be tested without a display.
 namespace ShelfPlacement {
 
-struct Screen
-{
-    QRectF frame;   // the whole screen
-    QRectF visible; // less panels and docks
-};
-
-// The screens as Qt reports them; `primary` receives the primary screen's
-// index (-1 without screens).
-QList<Screen> currentScreens(int* primary);
-
-// Half-open containment: left and top edges inside, right and bottom not.
-bool contains(const QRectF& r, const QPointF& p);
-
-// The first screen whose frame holds p, else the primary one; -1 when there
-// are no screens.
-int screenFor(const QPointF& p, const QList<Screen>& screens, int primary);
+using Screen = Screens::Geometry;
+using Screens::contains;
+using Screens::screenFor;
 
 // The top-left corner of a shelf of `size` shown at p: centred horizontally
 // on p; its top edge at p (anchorTop) or centred vertically on p; then

@@ -61,7 +61,7 @@ void ShelfWindowController::show(const QPointF& p, bool anchorTop)
     if (!m_window)
         return;
     int primary = -1;
-    const QList<ShelfPlacement::Screen> screens = ShelfPlacement::currentScreens(&primary);
+    const QList<ShelfPlacement::Screen> screens = Screens::current(&primary);
     const QPointF topLeft =
         ShelfPlacement::origin(p, QSizeF(m_window->size()), anchorTop, screens, primary);
     m_window->move(topLeft.toPoint());

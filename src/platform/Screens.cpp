@@ -1,0 +1,37 @@
+#include "platform/Screens.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace Screens {
+
+QList<Geometry> current(int* primary)
+{
+    QList<Geometry> out;
+    const QScreen* main = QGuiApplication::primaryScreen();
+    if (primary)
+        *primary = -1;
+    for (QScreen* s : QGuiApplication::screens()) {
+        if (s == main && primary)
+            *primary = int(out.size());
+        out.append({QRectF(s->geometry()), QRectF(s->availableGeometry())});
+    }
+    return out;
+}
+
+bool contains(const QRectF& rect, const QPointF& point)
+{
+    return rect.left() <= point.x() && point.x() < rect.left() + rect.width() &&
+           rect.top() <= point.y() && point.y() < rect.top() + rect.height();
+}
+
+int screenFor(const QPointF& point, const QList<Geometry>& screens, int primary)
+{
+    for (int i = 0; i < screens.size(); ++i) {
+        if (contains(screens[i].frame, point))
+            return i;
+    }
+    return primary >= 0 && primary < screens.size() ? primary : -1;
+}
+
+} // namespace Screens

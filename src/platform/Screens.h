@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+
+// The screens in Qt's global coordinates (y down) as plain values, and the
+// half-open geometry rules that placing shelves and finding panels share.
+namespace Screens {
+
+struct Geometry
+{
+    QRectF frame;   // the whole screen
+    QRectF visible; // less panels and docks
+};
+
+// The application's screens now; `primary` receives the primary screen's
+// index (-1 without screens).
+QList<Geometry> current(int* primary);
+
+// Half-open containment: the left and top edges are inside, the right and
+// bottom edges are not, so an empty rectangle contains no point.
+bool contains(const QRectF& rect, const QPointF& point);
+
+// The first screen whose frame holds the point, else `primary`; -1 when that
+// names no screen either.
+int screenFor(const QPointF& point, const QList<Geometry>& screens, int primary);
+
+} // namespace Screens
