@@ -11,6 +11,7 @@
 #include "shake/SystemShakeInput.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
+#include "shelf/PreviewPanel.h"
 #include "shelf/ShelfPlacement.h"
 #include "shelf/ShelfWindowController.h"
 #include "snapshot/Snapshot.h"
@@ -86,6 +87,7 @@ AppDelegate::~AppDelegate()
 {
     // Shelves first: their callbacks point back here.
     m_shelves.clear();
+    PreviewPanel::destroyShared();
 }
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)

@@ -73,6 +73,12 @@ PreviewPanel* PreviewPanel::shared()
 
 bool PreviewPanel::sharedExists() { return sharedPanel != nullptr; }
 
+void PreviewPanel::destroyShared()
+{
+    delete sharedPanel;
+    sharedPanel = nullptr;
+}
+
 PreviewPanel::PreviewPanel()
     : QWidget(nullptr, Qt::Window), m_pages(new QStackedWidget), m_image(new QLabel),
       m_text(new QPlainTextEdit), m_icon(new QLabel), m_info(new QLabel), m_caption(new QLabel)

@@ -30,6 +30,8 @@ public:
     static PreviewPanel* shared();
     // Whether the shared panel has been created.
     static bool sharedExists();
+    // Deletes the shared panel (before the application object goes).
+    static void destroyShared();
 
     void setDataSource(const DataSource& source);
     bool isControlledBy(const QObject* owner) const;

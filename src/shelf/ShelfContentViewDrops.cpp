@@ -158,25 +158,36 @@ bool ShelfContentView::takeImage(const QMimeData* mime)
 {
     if (!mime->hasImage())
         return false;
-    const QImage image = qvariant_cast<QImage>(mime->imageData());
-    if (image.isNull())
-        return false;
+    // A PNG is written as it came: nothing to decode on the UI thread and
+    // nothing lost. Anything else is decoded here and encoded off it.
+    QByteArray png = mime->data(QStringLiteral("image/png"));
+    QImage image;
+    if (!png.startsWith("\x89PNG\r\n\x1a\n")) {
+        png.clear();
+        image = qvariant_cast<QImage>(mime->imageData());
+        if (image.isNull())
+            return false;
+    }
     const QString path = ShelfStore::newDropFolder() + QStringLiteral("/Image.png");
-    // Encoding a large picture takes a while: do it on the promise pool and
-    // add the file once it is written. A picture that cannot be written falls
-    // back to the drop's link or text, as the drop would have.
+    // Add the file once it is written. A picture that cannot be written
+    // falls back to the drop's link or text, as the drop would have.
     QPointer<ShelfContentView> self(this);
     std::weak_ptr<ShelfStore> store = m_store;
     auto* fallback = new QMimeData;
     for (const QString& format : mime->formats()) {
-        if (format == u"text/uri-list" || format == u"text/x-moz-url" || format.startsWith(u"text/plain"))
+        if (format == u"text/uri-list" || format == u"text/x-moz-url" ||
+            format.startsWith(u"text/plain"))
             fallback->setData(format, mime->data(format));
     }
-    PromiseReceiver::promisePool()->start([image, path, self, store, fallback] {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        const bool ok = image.save(&buffer, "PNG") && writeNewFile(path, png);
+    PromiseReceiver::promisePool()->start([png, image, path, self, store, fallback] {
+        QByteArray bytes = png;
+        if (bytes.isEmpty()) {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            if (!image.save(&buffer, "PNG"))
+                bytes.clear();
+        }
+        const bool ok = !bytes.isEmpty() && writeNewFile(path, bytes);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [ok, path, self, store, fallback] {

@@ -27,11 +27,7 @@ protected:
         view.onClose = [this] { ++closes; };
         view.show();
     }
-    ~CommandsTest() override
-    {
-        if (PreviewPanel::sharedExists())
-            PreviewPanel::shared()->hide();
-    }
+    ~CommandsTest() override { PreviewPanel::destroyShared(); }
     bool key(int k)
     {
         QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
@@ -171,6 +167,7 @@ TEST(PreviewPanelTest, ShowsPicturesAndTextOffTheUiThread)
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(panel, &esc);
     EXPECT_FALSE(panel->isVisible());
+    PreviewPanel::destroyShared();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ShelfFixtures.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -113,6 +114,23 @@ TEST_F(DropTest, AnImageBecomesImagePng)
     EXPECT_EQ(QFileInfo(path).absolutePath(), ShelfStore::droppedFilesRoot() + "/" + dropFolders()[0]);
     EXPECT_EQ(QImage(path).size(), QSize(40, 30));
     EXPECT_TRUE(store->items[0]->isTemporary());
+}
+
+TEST_F(DropTest, APngIsWrittenAsItCame)
+{
+    QImage img(16, 8, QImage::Format_ARGB32);
+    img.fill(Qt::green);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(img.save(&buffer, "PNG", 0));
+    QMimeData mime;
+    mime.setImageData(img);
+    mime.setData("image/png", png);
+    EXPECT_TRUE(drop(&mime));
+    const QString path = writtenFile();
+    EXPECT_EQ(QFileInfo(path).fileName(), "Image.png");
+    EXPECT_EQ(readAll(path), png) << "the very bytes, not a re-encoding";
 }
 
 TEST_F(DropTest, AWebLinkBecomesAWeblocNamedAfterItsHost)
