@@ -126,7 +126,7 @@ private:
     void clearRows();
     void setDropHover(bool on);
     bool isOwnDrag(const QObject* source) const;
-    void endDrag(Qt::DropAction action);
+    void endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action);
     bool takeFiles(const QMimeData* mime);
     bool takePromise(const QMimeData* mime);
     bool takeImage(const QMimeData* mime);

@@ -74,17 +74,37 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
     drag->setHotSpot(hotSpot);
 
     QPointer<ShelfContentView> self(this);
-    const Qt::DropAction action =
-        execDrag ? execDrag(drag) : drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+    if (execDrag) {
+        const Qt::DropAction action = execDrag(drag);
+        if (!self)
+            return;
+        drag->deleteLater();
+        endDrag(items, action);
+        return;
+    }
+    // Qt owns a drag that it runs: exec() returns once the drop is sent, and
+    // the drag (with the data the target reads) lives on until the target
+    // reports that it has finished, when Qt deletes it. Only then have the
+    // files that a target moves left their places.
+    QPointer<QDrag> running(drag);
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
     if (!self)
         return;
-    drag->deleteLater();
-    endDrag(action);
+    if (!running || action == Qt::IgnoreAction) {
+        endDrag(items, action);
+        return;
+    }
+    // No longer tied to this view: a shelf that closes meanwhile must not
+    // take the target's data with it.
+    drag->setParent(nullptr);
+    connect(drag, &QObject::destroyed, this, [this, items, action] { endDrag(items, action); });
 }
 
-void ShelfContentView::endDrag(Qt::DropAction action)
+void ShelfContentView::endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action)
 {
-    const QList<ShelfItemPtr> dragged = std::exchange(m_draggingOut, {});
+    // A later drag may have begun while the target was still at work.
+    if (m_draggingOut == dragged)
+        m_draggingOut.clear();
     if (action == Qt::IgnoreAction)
         return;
     // Whatever the target says it did, the file system tells: items whose
