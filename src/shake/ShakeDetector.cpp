@@ -38,19 +38,44 @@ void ShakeDetector::start()
     m_timer->setInterval(std::chrono::milliseconds(std::lround(tickInterval * 1000)));
     // The timer dies with the detector, so its action never outlives it.
     QObject::connect(m_timer.get(), &QTimer::timeout, m_timer.get(), [this] { tick(); });
+    if (m_input->notifiesPresses()) {
+        // The input's handler dies with the input, which the detector owns.
+        m_input->setPressHandler([this] { wake(); });
+        tick(); // a press under way already keeps the poll running
+    } else {
+        m_timer->start();
+    }
+}
+
+bool ShakeDetector::isPolling() const { return m_timer && m_timer->isActive(); }
+
+void ShakeDetector::wake()
+{
+    if (!m_timer || m_timer->isActive())
+        return;
     m_timer->start();
+    tick();
 }
 
 void ShakeDetector::tick()
 {
-    if (!isEnabled)
+    // With presses reported, the poll rests once the button is up and the
+    // release has been handled: until the next press, every tick would
+    // return at once without changing anything.
+    const bool canRest = m_timer && m_input->notifiesPresses();
+    if (!isEnabled) {
+        if (canRest && !m_buttonWasDown)
+            m_timer->stop();
         return;
+    }
     const ShakeSample s = m_input->sample();
 
     if (!s.primaryDown) {
         if (m_buttonWasDown)
             release();
         m_buttonWasDown = false;
+        if (canRest)
+            m_timer->stop();
         return;
     }
     if (!m_buttonWasDown)

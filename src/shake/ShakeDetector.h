@@ -35,8 +35,12 @@ public:
 
     // Starts polling every `tickInterval` on the main thread, for the life of
     // the detector; the timer fires inside menus, drags and modal dialogs too.
+    // Where the input reports presses, the poll rests while no button is held
+    // (a tick then could only find nothing to do) and wakes on each press.
     // Calling it again changes nothing.
     void start();
+    // Whether the poll is running now.
+    bool isPolling() const;
     // One polling step (the timer's action).
     void tick();
 
@@ -63,6 +67,7 @@ public:
     int maxReversalsThisPress() const { return m_maxReversalsThisPress; }
 
 private:
+    void wake();
     void beginPress(const ShakeSample& s);
     void release();
     bool isDragging();

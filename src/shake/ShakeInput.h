@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 // One reading of the global pointer.
 struct ShakeSample
 {
@@ -31,4 +33,9 @@ public:
     // Whether release records go to the diagnostic log (asked at each release).
     virtual bool debugShakeEnabled() = 0;
     virtual void writeLog(const QString& message) = 0;
+
+    // Whether the input tells when a button goes down (then the detector need
+    // not poll while no button is held), and where to tell it.
+    virtual bool notifiesPresses() const { return false; }
+    virtual void setPressHandler(std::function<void()> handler) { Q_UNUSED(handler); }
 };

@@ -58,3 +58,14 @@ void SystemShakeInput::writeLog(const QString& message)
 {
     DebugLog::write(message);
 }
+
+bool SystemShakeInput::notifiesPresses() const
+{
+    return m_pointer && m_pointer->notifiesPresses();
+}
+
+void SystemShakeInput::setPressHandler(std::function<void()> handler)
+{
+    if (m_pointer)
+        m_pointer->onPress = std::move(handler);
+}

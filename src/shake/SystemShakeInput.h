@@ -28,6 +28,8 @@ public:
     QRectF dockRect(QPointF near) override;
     bool debugShakeEnabled() override;
     void writeLog(const QString& message) override;
+    bool notifiesPresses() const override;
+    void setPressHandler(std::function<void()> handler) override;
 
     // Seconds on the monotonic clock.
     static double uptime();

@@ -77,4 +77,29 @@ TEST_F(PointerSourceX11, TwoSourcesKeepTheirOwnAnswers)
     }));
 }
 
+TEST_F(PointerSourceX11, PressesAnywhereAreReportedAndTheNextSampleIsFresh)
+{
+    std::unique_ptr<PointerSource> source = PointerSource::create();
+    ASSERT_TRUE(source->notifiesPresses()) << "Xvfb has XInput 2.2";
+    int presses = 0;
+    PointerState afterPress;
+    source->onPress = [&] {
+        ++presses;
+        afterPress = source->sample();
+    };
+    ASSERT_TRUE(moveTo(500, 200));
+    // A query sent just before the press must not answer for after it.
+    source->sample();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousedown"), QStringLiteral("1")}));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return presses == 1; }));
+    EXPECT_TRUE(afterPress.primaryDown);
+    EXPECT_EQ(afterPress.position, QPointF(500, 200));
+    ASSERT_TRUE(xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
+    TestEnv::processEventsFor(50);
+    EXPECT_EQ(presses, 1) << "releases are not presses";
+    // Any button counts: the poll decides what it means.
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return presses == 2; }));
+}
+
 } // namespace

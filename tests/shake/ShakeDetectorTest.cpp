@@ -50,6 +50,12 @@ public:
         ++changeCount;
         owner = true;
     }
+
+    // An input that reports presses, as the X11 pointer source does.
+    bool reportsPresses = false;
+    std::function<void()> pressed;
+    bool notifiesPresses() const override { return reportsPresses; }
+    void setPressHandler(std::function<void()> handler) override { pressed = std::move(handler); }
 };
 
 class ShakeDetectorTest : public ::testing::Test
@@ -340,6 +346,81 @@ TEST_F(ShakeDetectorTest, StartPollsFromTheEventLoop)
     detector->start();
     detector->start();
     EXPECT_TRUE(TestEnv::waitUntil([this] { return in->samples >= 3; }));
+}
+
+// Where the input reports presses, the poll rests while no button is held:
+// a rested tick could only have found nothing to do.
+class RestingPollTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto input = std::make_unique<FakeInput>();
+        in = input.get();
+        in->reportsPresses = true;
+        detector = std::make_unique<ShakeDetector>(std::move(input));
+        detector->onShake = [this](QPointF) { ++shakes; };
+    }
+    FakeInput* in = nullptr;
+    std::unique_ptr<ShakeDetector> detector;
+    int shakes = 0;
+};
+
+TEST_F(RestingPollTest, ThePollRunsOnlyWhileAButtonIsHeld)
+{
+    detector->start();
+    EXPECT_FALSE(detector->isPolling());
+    ASSERT_TRUE(in->pressed);
+
+    in->current = {true, QPointF(100, 300), 10.0};
+    in->pressed();
+    EXPECT_TRUE(detector->isPolling());
+    EXPECT_TRUE(detector->buttonWasDown()) << "the press is sampled at once";
+    EXPECT_EQ(detector->pressPoint(), QPointF(100, 300));
+
+    // The release is handled (and logged) before the poll rests.
+    in->current = {false, QPointF(100, 300), 10.5};
+    detector->tick();
+    EXPECT_FALSE(detector->isPolling());
+    EXPECT_EQ(in->log.size(), 1);
+
+    // A press too short to be seen leaves nothing running.
+    in->pressed();
+    EXPECT_FALSE(detector->isPolling());
+    EXPECT_EQ(in->log.size(), 1);
+}
+
+TEST_F(RestingPollTest, ShakingStillFiresAndAPressHeldWhileDisabledIsFinished)
+{
+    detector->start();
+    in->beginDrag();
+    in->current = {true, QPointF(100, 300), 10.0};
+    in->pressed();
+    double t = 10.0;
+    for (double x : {130, 160, 130, 100, 130, 160, 130}) {
+        t += ShakeDetector::tickInterval;
+        in->current = {true, QPointF(x, 300), t};
+        detector->tick();
+    }
+    EXPECT_EQ(shakes, 1);
+
+    // Switched off mid-press: the poll keeps going, so that once switched on
+    // again its first tick sees the release.
+    detector->isEnabled = false;
+    in->current = {false, QPointF(130, 300), t + 1};
+    detector->tick();
+    EXPECT_TRUE(detector->isPolling());
+    detector->isEnabled = true;
+    detector->tick();
+    EXPECT_FALSE(detector->buttonWasDown());
+    EXPECT_FALSE(detector->isPolling());
+
+    // Off, with no button held: presses wake it only to rest again.
+    detector->isEnabled = false;
+    in->current = {true, QPointF(10, 10), t + 2};
+    in->pressed();
+    EXPECT_FALSE(detector->isPolling());
+    EXPECT_FALSE(detector->buttonWasDown());
 }
 
 } // namespace
