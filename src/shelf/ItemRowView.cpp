@@ -30,6 +30,15 @@ ItemRowView::ItemRowView(ShelfItemPtr item, QWidget* parent)
     setAccessibleName(m_name);
 }
 
+void ItemRowView::refreshPicture()
+{
+    const QImage picture = m_item->thumbnail();
+    if (picture.cacheKey() == m_picture.cacheKey())
+        return;
+    m_picture = picture;
+    update(QRect(8, 6, 32, 32));
+}
+
 QRect ItemRowView::nameRect() const { return QRect(48, 13, width() - 48 - 34, 18); }
 
 QString ItemRowView::shownName() const

@@ -22,6 +22,8 @@ public:
     explicit ItemRowView(ShelfItemPtr item, QWidget* parent = nullptr);
 
     const ShelfItemPtr& item() const { return m_item; }
+    // Shows the item's picture as it is now (a preview may have arrived).
+    void refreshPicture();
 
     std::function<void(QMouseEvent*)> onDragStart;
     std::function<void()> onRemove;

@@ -110,9 +110,19 @@ void ShelfContentView::reload()
         setListMode(false);
 
     if (m_listMode) {
-        clearRows();
-        for (const ShelfItemPtr& item : items)
-            m_rows << makeRow(item);
+        // The same items in the same order (only pictures changed): the rows
+        // stay and show the new pictures. Anything else rebuilds them all.
+        bool same = m_rows.size() == n;
+        for (qsizetype i = 0; same && i < n; ++i)
+            same = m_rows[i]->item() == items[i];
+        if (same) {
+            for (ItemRowView* row : std::as_const(m_rows))
+                row->refreshPicture();
+        } else {
+            clearRows();
+            for (const ShelfItemPtr& item : items)
+                m_rows << makeRow(item);
+        }
         if (onWantsHeight)
             onWantsHeight(listHeight(n));
     }

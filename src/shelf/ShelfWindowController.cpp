@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QTimer>
 #include <QVariantAnimation>
 
 namespace {
@@ -37,10 +38,36 @@ ShelfWindowController::ShelfWindowController()
         if (self)
             self->m_store->pruneMissing();
     };
+    m_reloadLater = new QTimer(this);
+    m_reloadLater->setSingleShot(true);
+    connect(m_reloadLater, &QTimer::timeout, this, &ShelfWindowController::reloadNow);
     m_store->onChange = [self] {
-        if (self && self->m_content)
-            self->m_content->reload();
+        if (self)
+            self->contentChanged();
     };
+}
+
+void ShelfWindowController::contentChanged()
+{
+    if (m_reloadLater->isActive())
+        return; // a rebuild is coming: it will show this change too
+    const qint64 spacing = std::max<qint64>(minReloadSpacingMs, 3 * m_lastReloadMs);
+    const qint64 since = m_sinceReload.isValid() ? m_sinceReload.elapsed() : spacing;
+    if (since >= spacing)
+        reloadNow();
+    else
+        m_reloadLater->start(int(spacing - since));
+}
+
+void ShelfWindowController::reloadNow()
+{
+    if (!m_content)
+        return;
+    QElapsedTimer took;
+    took.start();
+    m_content->reload();
+    m_lastReloadMs = took.elapsed();
+    m_sinceReload.start();
 }
 
 ShelfWindowController::~ShelfWindowController()

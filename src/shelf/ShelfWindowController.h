@@ -2,6 +2,7 @@
 
 #include "model/ShelfStore.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QTimer;
 class QVariantAnimation;
 class QPropertyAnimation;
 class ShelfContentView;
@@ -49,8 +51,15 @@ public:
     static constexpr int resizeMs = 200;
     static constexpr int closeMs = 150;
 
+    // Store changes rebuild the content at once, but a burst of them (previews
+    // arriving for a large shelf) rebuilds it at a bounded rate, so that the
+    // rebuilds never take more than about a third of the UI thread's time.
+    void contentChanged();
+    static constexpr int minReloadSpacingMs = 16;
+
 private:
     void setOpacity(qreal opacity);
+    void reloadNow();
 
     ShelfStorePtr m_store;
     std::unique_ptr<ShelfPanel> m_window;
@@ -58,4 +67,7 @@ private:
     QPointer<QVariantAnimation> m_fade;
     QPointer<QPropertyAnimation> m_resize;
     bool m_closing = false;
+    QTimer* m_reloadLater = nullptr;
+    QElapsedTimer m_sinceReload;
+    qint64 m_lastReloadMs = 0;
 };

@@ -1,3 +1,5 @@
+#include "shelf/BadgeView.h"
+#include "shelf/ElidedLabel.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"
@@ -54,11 +56,20 @@ TEST_F(ControllerTest, CloseReportsOnceAndOnlyAfterHiding)
 TEST_F(ControllerTest, StoreChangesRebuildTheContent)
 {
     shelf.store()->add(files.make(2), false);
-    EXPECT_EQ(shelf.content()->stackArea() != nullptr, true);
+    EXPECT_EQ(shelf.content()->titleLabel()->text(), "2 items") << "at once";
     shelf.content()->toggleList();
     EXPECT_EQ(shelf.content()->rows().size(), 2);
     shelf.store()->add(files.make(1), false);
-    EXPECT_EQ(shelf.content()->rows().size(), 3);
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return shelf.content()->rows().size() == 3; }));
+}
+
+TEST_F(ControllerTest, ABurstOfChangesEndsShowingTheLastState)
+{
+    for (int i = 0; i < 30; ++i)
+        shelf.store()->add(files.make(1), false);
+    EXPECT_TRUE(
+        TestEnv::waitUntil([&] { return shelf.content()->titleLabel()->text() == "30 items"; }));
+    EXPECT_EQ(shelf.content()->badge()->count(), 30);
 }
 
 TEST_F(ControllerTest, ListModeResizesKeepingTheTopEdge)
