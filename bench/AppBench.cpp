@@ -1,0 +1,591 @@
+// The real program on an X display with no window manager: from the hot key
+// to a mapped shelf, from start-up to an embedded tray icon, and what it
+// costs while idle (resident memory, CPU, wake-ups).
+#include "Bench.h"
+#include "BenchHome.h"
+#include "XTest.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+double msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Our own connection to the display, used to watch windows appear and to
+// send input.
+class Display
+{
+public:
+    Display() : m_c(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(m_c))
+            return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+        m_root = screen->root;
+        m_width = screen->width_in_pixels;
+        m_height = screen->height_in_pixels;
+        // Maps and reparentings of top-level windows are reported to the root.
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(m_c);
+    }
+    ~Display() { xcb_disconnect(m_c); }
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    bool isValid() const { return !xcb_connection_has_error(m_c) && m_root != 0; }
+    xcb_connection_t* connection() const { return m_c; }
+    xcb_window_t root() const { return m_root; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    // Waits for an event that `match` accepts and answers when it was read
+    // from the connection; nothing once `deadline` has passed.
+    std::optional<Clock::time_point>
+    waitFor(const std::function<bool(const xcb_generic_event_t*)>& match,
+            Clock::time_point deadline)
+    {
+        xcb_flush(m_c);
+        for (;;) {
+            while (xcb_generic_event_t* e = xcb_poll_for_event(m_c)) {
+                const Clock::time_point at = Clock::now();
+                const bool hit = match && match(e);
+                std::free(e);
+                if (hit)
+                    return at;
+            }
+            if (xcb_connection_has_error(m_c))
+                return std::nullopt;
+            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+                return std::nullopt;
+            pollfd p{xcb_get_file_descriptor(m_c), POLLIN, 0};
+            ::poll(&p, 1, int(left.count()) + 1);
+        }
+    }
+    // Reads and discards events for a while (the program is left alone).
+    void idle(milliseconds d) { waitFor(nullptr, Clock::now() + d); }
+    void drain() { waitFor(nullptr, Clock::now()); }
+
+    xcb_atom_t atom(const char* name)
+    {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(
+            m_c, xcb_intern_atom(m_c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(r);
+        return a;
+    }
+
+    // The _NET_WM_PID of a window, 0 when it has none.
+    qint64 windowPid(xcb_window_t w)
+    {
+        if (!m_pidAtom)
+            m_pidAtom = atom("_NET_WM_PID");
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, w, m_pidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+        qint64 pid = 0;
+        if (r && r->format == 32 && xcb_get_property_value_length(r) == 4)
+            pid = *static_cast<const uint32_t*>(xcb_get_property_value(r));
+        std::free(r);
+        return pid;
+    }
+
+    xcb_window_t selectionOwner(const char* selection)
+    {
+        xcb_get_selection_owner_reply_t* r = xcb_get_selection_owner_reply(
+            m_c, xcb_get_selection_owner(m_c, atom(selection)), nullptr);
+        const xcb_window_t owner = r ? r->owner : xcb_window_t(XCB_WINDOW_NONE);
+        std::free(r);
+        return owner;
+    }
+
+    // Whether a window manager announces itself on this display.
+    bool hasWindowManager()
+    {
+        xcb_get_property_reply_t* r = xcb_get_property_reply(
+            m_c,
+            xcb_get_property(m_c, 0, m_root, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0,
+                             1),
+            nullptr);
+        const bool found = r && xcb_get_property_value_length(r) == 4;
+        std::free(r);
+        return found || selectionOwner("WM_S0") != XCB_WINDOW_NONE;
+    }
+
+    // The first keycode that produces `keysym`, 0 when none does.
+    uint8_t keycode(xcb_keysym_t keysym)
+    {
+        xcb_key_symbols_t* syms = xcb_key_symbols_alloc(m_c);
+        xcb_keycode_t* codes = syms ? xcb_key_symbols_get_keycode(syms, keysym) : nullptr;
+        const uint8_t code = codes ? codes[0] : 0;
+        std::free(codes);
+        if (syms)
+            xcb_key_symbols_free(syms);
+        return code;
+    }
+
+private:
+    xcb_connection_t* m_c;
+    xcb_window_t m_root = 0;
+    int m_width = 0;
+    int m_height = 0;
+    xcb_atom_t m_pidAtom = 0;
+};
+
+// A top-level window of process `pid` (not an override-redirect one such as
+// a tooltip) being mapped.
+std::function<bool(const xcb_generic_event_t*)> mapOf(Display& x, qint64 pid)
+{
+    return [&x, pid](const xcb_generic_event_t* e) {
+        if ((e->response_type & 0x7f) != XCB_MAP_NOTIFY)
+            return false;
+        const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(e);
+        return map->event == x.root() && !map->override_redirect && x.windowPid(map->window) == pid;
+    };
+}
+
+// A top-level window of process `pid` moving under another window: a tray
+// host embedding an icon.
+std::function<bool(const xcb_generic_event_t*)> embeddingOf(Display& x, qint64 pid)
+{
+    return [&x, pid](const xcb_generic_event_t* e) {
+        if ((e->response_type & 0x7f) != XCB_REPARENT_NOTIFY)
+            return false;
+        const auto* re = reinterpret_cast<const xcb_reparent_notify_event_t*>(e);
+        return re->event == x.root() && re->parent != x.root() && x.windowPid(re->window) == pid;
+    };
+}
+
+// A program started by the benchmark with its output in a log file, ended
+// with SIGTERM (SIGKILL if it does not go).
+class Child
+{
+public:
+    Child(const QString& program, const QStringList& arguments, const QString& log)
+        : m_program(program), m_arguments(arguments), m_log(log)
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardOutputFile(log, QIODevice::Append);
+    }
+    ~Child() { stop(); }
+
+    bool start()
+    {
+        m_process.start(m_program, m_arguments);
+        return m_process.waitForStarted(5000);
+    }
+    qint64 pid() const { return m_process.processId(); }
+    bool isRunning() const { return m_process.state() == QProcess::Running; }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    // The end of the log, for a message about a failure.
+    QString logTail() const
+    {
+        QFile f(m_log);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLocal8Bit(f.readAll().right(2000));
+    }
+
+private:
+    QString m_program;
+    QStringList m_arguments;
+    QString m_log;
+    QProcess m_process;
+};
+
+// Runs a short command (`kavo --list`, `kavo --new-shelf …`) to its end.
+struct CommandResult
+{
+    int exitCode = -1;
+    QByteArray output;
+};
+CommandResult runCommand(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.start(program, arguments);
+    CommandResult result;
+    if (!p.waitForFinished(15000)) {
+        p.kill();
+        p.waitForFinished();
+        return result;
+    }
+    result.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    result.output = p.readAllStandardOutput();
+    return result;
+}
+
+// The running instance's shelves, from `kavo --list`; nothing while none
+// answers.
+std::optional<QJsonArray> listShelves()
+{
+    const CommandResult r = runCommand(QStringLiteral(KAVO_PROGRAM), {QStringLiteral("--list")});
+    if (r.exitCode != 0)
+        return std::nullopt;
+    return QJsonDocument::fromJson(r.output).object().value(QStringLiteral("shelves")).toArray();
+}
+
+// Waits until the instance answers commands (it has finished launching).
+bool waitUntilAnswering(Clock::time_point deadline)
+{
+    while (Clock::now() < deadline) {
+        if (listShelves())
+            return true;
+        std::this_thread::sleep_for(milliseconds(50));
+    }
+    return false;
+}
+
+// The number on one "Name:  value" line of /proc/PID/status (sizes are in
+// kB there).
+std::optional<qint64> statusValue(qint64 pid, const QByteArray& field)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(QByteArray(field + ':')))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return std::nullopt;
+}
+
+// utime + stime of a process, in clock ticks.
+std::optional<qint64> cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray stat = f.readAll();
+    // The command name may hold spaces and parentheses: fields are counted
+    // from its closing parenthesis (field 3 comes first after it).
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return std::nullopt;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    if (fields.size() < 13)
+        return std::nullopt;
+    return fields[11].toLongLong() + fields[12].toLongLong(); // fields 14 and 15
+}
+
+// Resident memory against the aim, split into the program's own anonymous
+// memory and the pages of mapped files (mostly shared libraries, which other
+// Qt programs share).
+void reportMemory(const QByteArray& name, qint64 pid)
+{
+    const auto megabytes = [](qint64 kB) { return double(kB) * 1024 / 1e6; };
+    const std::optional<qint64> rss = statusValue(pid, "VmRSS");
+    if (!rss) {
+        std::fprintf(stderr, "cannot read /proc/%lld/status\n", static_cast<long long>(pid));
+        return;
+    }
+    Bench::report(QByteArray("app.idle_rss_" + name).constData(), megabytes(*rss), "MB", "< 40");
+    if (const std::optional<qint64> anon = statusValue(pid, "RssAnon"))
+        Bench::report(QByteArray("app.idle_rss_anon_" + name).constData(), megabytes(*anon), "MB");
+    if (const std::optional<qint64> file = statusValue(pid, "RssFile"))
+        Bench::report(QByteArray("app.idle_rss_file_" + name).constData(), megabytes(*file), "MB");
+}
+
+void writeConfig(const Bench::Home& home)
+{
+    QFile conf(home.folder(QStringLiteral(".config/Kavo")) + QStringLiteral("/Kavo.conf"));
+    conf.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    // No welcome notice, and an update check that is not due: the program
+    // runs as it does on any later day, and never reaches for the network.
+    const double now = QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    conf.write("[General]\nhasLaunchedBefore=true\nlastUpdateCheck=" +
+               QByteArray::number(now, 'f', 3) + "\n");
+}
+
+// A photo-like picture for the shelf of three files.
+void writePicture(const QString& path)
+{
+    QImage img(1600, 1200, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient g(0, 0, 1600, 1200);
+    g.setColorAt(0, QColor(40, 90, 160));
+    g.setColorAt(1, QColor(230, 180, 90));
+    p.fillRect(img.rect(), g);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 60; ++i) {
+        p.setBrush(QColor::fromHsv((i * 47) % 360, 150, 200));
+        p.drawEllipse(QPoint((i * 211) % 1600, (i * 127) % 1200), 40 + i, 30 + i);
+    }
+    p.end();
+    img.save(path, "JPEG", 85);
+}
+
+void writeText(const QString& path, const QByteArray& line, int times)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    for (int i = 0; i < times; ++i)
+        f.write(line);
+}
+
+const QString trayerProgram = QStringLiteral("trayer");
+const QStringList trayerArguments = {QStringLiteral("--edge"),        QStringLiteral("bottom"),
+                                     QStringLiteral("--align"),       QStringLiteral("right"),
+                                     QStringLiteral("--width"),       QStringLiteral("10"),
+                                     QStringLiteral("--height"),      QStringLiteral("32"),
+                                     QStringLiteral("--SetDockType"), QStringLiteral("false"),
+                                     QStringLiteral("--transparent"), QStringLiteral("false")};
+
+// From starting `kavo` to its tray icon sitting in the tray host, median of
+// five starts after one that warms the caches.
+bool measureStartup(Display& x, const Bench::Home& home)
+{
+    constexpr int runs = 5;
+    std::vector<double> times;
+    for (int i = 0; i <= runs; ++i) {
+        Child kavo(QStringLiteral(KAVO_PROGRAM), {},
+                   home.path() + QStringLiteral("/kavo-start.log"));
+        x.drain();
+        const Clock::time_point t0 = Clock::now();
+        if (!kavo.start()) {
+            std::fprintf(stderr, "cannot start %s\n", KAVO_PROGRAM);
+            return false;
+        }
+        const auto embedded = x.waitFor(embeddingOf(x, kavo.pid()), t0 + seconds(10));
+        if (!embedded) {
+            std::fprintf(stderr, "the tray icon was not embedded within 10 s:\n%s\n",
+                         qPrintable(kavo.logTail()));
+            return false;
+        }
+        if (i > 0)
+            times.push_back(msBetween(t0, *embedded));
+        kavo.stop();
+    }
+    Bench::report("app.startup_to_tray_icon", median(times), "ms", "< 300");
+    Bench::report("app.startup_to_tray_icon_runs", double(times.size()), "count");
+    return true;
+}
+
+// From the hot key's press to the new shelf's window being mapped, median of
+// ten presses after one warm-up press.
+bool measureHotKey(Display& x, Bench::XTest& xtest, qint64 pid)
+{
+    const uint8_t control = x.keycode(0xffe3); // Control_L
+    const uint8_t alt = x.keycode(0xffe9);     // Alt_L
+    const uint8_t space = x.keycode(0x20);
+    if (!control || !alt || !space) {
+        std::fprintf(stderr, "the keyboard map has no Control_L, Alt_L or space\n");
+        return false;
+    }
+    constexpr int presses = 10;
+    std::vector<double> times;
+    int missed = 0;
+    for (int i = 0; i <= presses; ++i) {
+        xtest.key(control, true);
+        xtest.key(alt, true);
+        xtest.sync();
+        x.drain();
+        const Clock::time_point t0 = Clock::now();
+        xtest.key(space, true);
+        const auto mapped = x.waitFor(mapOf(x, pid), t0 + seconds(3));
+        xtest.key(space, false);
+        xtest.key(alt, false);
+        xtest.key(control, false);
+        if (!mapped)
+            ++missed;
+        else if (i > 0)
+            times.push_back(msBetween(t0, *mapped));
+        // Let the shelf's fade and pop end before the next press.
+        x.idle(milliseconds(700));
+    }
+    if (times.empty()) {
+        std::fprintf(stderr, "no shelf appeared for the hot key (%d presses)\n", missed);
+        return false;
+    }
+    Bench::report("app.hotkey_to_shelf_mapped", median(times), "ms", "< 50");
+    Bench::report("app.hotkey_to_shelf_mapped_max", *std::max_element(times.begin(), times.end()),
+                  "ms");
+    Bench::report("app.hotkey_presses", double(times.size()), "count", "10");
+    return missed == 0;
+}
+
+// CPU used by the idle program over 30 s (all its threads), in percent of
+// one core, and how often its main thread woke up.
+bool measureIdleCpu(Display& x, qint64 pid)
+{
+    constexpr auto window = seconds(30);
+    const std::optional<qint64> ticks0 = cpuTicks(pid);
+    const std::optional<qint64> switches0 = statusValue(pid, "voluntary_ctxt_switches");
+    const Clock::time_point t0 = Clock::now();
+    x.idle(window);
+    const std::optional<qint64> ticks1 = cpuTicks(pid);
+    const std::optional<qint64> switches1 = statusValue(pid, "voluntary_ctxt_switches");
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    if (!ticks0 || !ticks1) {
+        std::fprintf(stderr, "cannot read /proc/%lld/stat\n", static_cast<long long>(pid));
+        return false;
+    }
+    const double cpuSeconds = double(*ticks1 - *ticks0) / double(::sysconf(_SC_CLK_TCK));
+    Bench::report("app.idle_cpu_30s", 100.0 * cpuSeconds / wall, "%", "< 0.5");
+    if (switches0 && switches1)
+        Bench::report("app.idle_main_thread_wakeups", double(*switches1 - *switches0) / wall,
+                      "1/s");
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Bench::Home home;
+    if (!home.isValid())
+        return 1;
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "bench_app needs an X display with no window manager "
+                             "(bench/run-all starts one under xvfb-run)\n");
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QCoreApplication app(argc, argv);
+    writeConfig(home);
+
+    Display x;
+    if (!x.isValid()) {
+        std::fprintf(stderr, "cannot connect to the X display\n");
+        return 1;
+    }
+    // Synthetic key presses and a tray host do not belong on a desktop in
+    // use, and a window manager would change what a "map" means.
+    if (x.hasWindowManager()) {
+        std::fprintf(stderr, "bench_app runs on a display with no window manager; "
+                             "use bench/run-all, which starts one under xvfb-run\n");
+        return 1;
+    }
+    Bench::XTest xtest(x.connection(), x.root());
+    if (!xtest.isAvailable()) {
+        std::fprintf(stderr, "the X server has no XTEST extension\n");
+        return 1;
+    }
+    // The pointer rests in the middle of the screen, where shelves open.
+    xtest.moveTo(x.width() / 2, x.height() / 2);
+    xtest.sync();
+
+    bool ok = true;
+    std::unique_ptr<Child> trayer;
+    if (!QStandardPaths::findExecutable(trayerProgram).isEmpty()) {
+        trayer = std::make_unique<Child>(trayerProgram, trayerArguments,
+                                         home.path() + QStringLiteral("/trayer.log"));
+        const Clock::time_point deadline = Clock::now() + seconds(10);
+        bool hosting = trayer->start();
+        while (hosting && x.selectionOwner("_NET_SYSTEM_TRAY_S0") == XCB_WINDOW_NONE) {
+            if (Clock::now() > deadline || !trayer->isRunning()) {
+                hosting = false;
+                break;
+            }
+            x.idle(milliseconds(20));
+        }
+        if (hosting) {
+            ok = measureStartup(x, home) && ok;
+        } else {
+            std::fprintf(stderr, "trayer did not become the tray host:\n%s\n",
+                         qPrintable(trayer->logTail()));
+            trayer.reset();
+            ok = false;
+        }
+    } else {
+        std::fprintf(stderr, "trayer is not installed: no start-up figure\n");
+        ok = false;
+    }
+
+    // One instance left idle with no shelf, then driven by the hot key.
+    {
+        Child kavo(QStringLiteral(KAVO_PROGRAM), {},
+                   home.path() + QStringLiteral("/kavo-idle.log"));
+        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
+            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+            return 1;
+        }
+        x.idle(seconds(5));
+        reportMemory("no_shelf", kavo.pid());
+        ok = measureIdleCpu(x, kavo.pid()) && ok;
+        ok = measureHotKey(x, xtest, kavo.pid()) && ok;
+    }
+
+    // A fresh instance holding one shelf of three files.
+    {
+        const QString files = home.folder(QStringLiteral("Documents"));
+        const QStringList paths = {files + QStringLiteral("/Holiday.jpg"),
+                                   files + QStringLiteral("/Notes.txt"),
+                                   files + QStringLiteral("/Budget.csv")};
+        writePicture(paths[0]);
+        writeText(paths[1], "A line of notes about the trip.\n", 200);
+        writeText(paths[2], "2024-05-01,groceries,42.50\n", 400);
+
+        Child kavo(QStringLiteral(KAVO_PROGRAM), {},
+                   home.path() + QStringLiteral("/kavo-shelf.log"));
+        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
+            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+            return 1;
+        }
+        x.drain();
+        const Clock::time_point t0 = Clock::now();
+        const CommandResult opened = runCommand(QStringLiteral(KAVO_PROGRAM),
+                                                QStringList{QStringLiteral("--new-shelf")} + paths);
+        const bool mapped = x.waitFor(mapOf(x, kavo.pid()), t0 + seconds(10)).has_value();
+        const std::optional<QJsonArray> shelves = listShelves();
+        const bool held =
+            shelves && shelves->size() == 1 &&
+            shelves->at(0).toObject().value(QStringLiteral("items")).toArray().size() == 3;
+        if (opened.exitCode != 0 || !mapped || !held) {
+            std::fprintf(stderr, "the shelf of three files did not open:\n%s\n",
+                         qPrintable(kavo.logTail()));
+            ok = false;
+        } else {
+            x.idle(seconds(5));
+            reportMemory("one_shelf_3_files", kavo.pid());
+        }
+    }
+    return ok ? 0 : 1;
+}
