@@ -18,7 +18,10 @@ QStringList ListedShelf::paths() const
     return out;
 }
 
-KavoSession::KavoSession() : m_root(QDir::tempPath() + QStringLiteral("/kavo-e2e-XXXXXX"))
+KavoSession::KavoSession() : KavoSession(QStringLiteral(KAVO_BINARY)) {}
+
+KavoSession::KavoSession(const QString& program)
+    : m_root(QDir::tempPath() + QStringLiteral("/kavo-e2e-XXXXXX"))
 {
     if (!m_root.isValid())
         return;
@@ -41,7 +44,7 @@ KavoSession::KavoSession() : m_root(QDir::tempPath() + QStringLiteral("/kavo-e2e
     m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
     m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     m_program.setProcessEnvironment(m_env);
-    m_program.setProgram(QStringLiteral(KAVO_BINARY));
+    m_program.setProgram(program);
     QObject::connect(&m_program, &QProcess::readyReadStandardError, &m_program,
                      [this] { m_errors += m_program.readAllStandardError(); });
     m_valid = true;
@@ -86,6 +89,17 @@ bool KavoSession::start(int timeoutMs)
     return true;
 }
 
+std::optional<int> KavoSession::waitForExit(int timeoutMs)
+{
+    if (!m_started)
+        return std::nullopt;
+    if (m_program.state() != QProcess::NotRunning && !m_program.waitForFinished(timeoutMs))
+        return std::nullopt;
+    if (m_program.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return m_program.exitCode();
+}
+
 QString KavoSession::programErrors()
 {
     m_errors += m_program.readAllStandardError();
@@ -97,7 +111,7 @@ KavoSession::Result KavoSession::run(const QStringList& arguments, int timeoutMs
     Result result;
     QProcess process;
     process.setProcessEnvironment(m_env);
-    process.start(QStringLiteral(KAVO_BINARY), arguments);
+    process.start(m_program.program(), arguments);
     if (!process.waitForStarted(10000))
         return result;
     if (!process.waitForFinished(timeoutMs)) {

@@ -38,7 +38,10 @@ struct ListedShelf
 class KavoSession
 {
 public:
+    // The program built with the tests.
     KavoSession();
+    // Another build of the program, such as one installed from the package.
+    explicit KavoSession(const QString& program);
     ~KavoSession();
     KavoSession(const KavoSession&) = delete;
     KavoSession& operator=(const KavoSession&) = delete;
@@ -63,6 +66,9 @@ public:
     bool start(int timeoutMs = 20000);
     bool isRunning() const { return m_program.state() == QProcess::Running; }
     bool wasStarted() const { return m_started; }
+    // Waits for the started program to end by itself; answers its exit
+    // status, nothing when it is still running at the deadline or crashed.
+    std::optional<int> waitForExit(int timeoutMs = 10000);
     // What the running program wrote to stderr so far (for failure messages).
     QString programErrors();
 

@@ -98,6 +98,11 @@ QString HelperProcess::dropTargetPath()
     return QStringLiteral(KAVO_TEST_DROP_TARGET);
 }
 
+QString HelperProcess::clipboardPath()
+{
+    return QStringLiteral(KAVO_TEST_CLIPBOARD);
+}
+
 void HelperProcess::readLines()
 {
     m_pending += m_process.readAllStandardOutput();

@@ -7,9 +7,10 @@
 
 #include <optional>
 
-// A helper program (kavo-test-drag-source, kavo-test-drop-target, a tool like
-// xdotool) run by a test: its stdout is collected line by line while the test
-// processes events, and it is killed when the object goes away.
+// A helper program (kavo-test-drag-source, kavo-test-drop-target,
+// kavo-test-clipboard, a tool like xdotool) run by a test: its stdout is
+// collected line by line while the test processes events, and it is killed
+// when the object goes away.
 class HelperProcess
 {
 public:
@@ -45,6 +46,7 @@ public:
     // The helper programs built with the tests.
     static QString dragSourcePath();
     static QString dropTargetPath();
+    static QString clipboardPath();
 
 private:
     void readLines();
