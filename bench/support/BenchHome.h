@@ -29,7 +29,7 @@ public:
         set("XDG_DATA_HOME", folder(QStringLiteral(".local/share")));
         set("XDG_STATE_HOME", folder(QStringLiteral(".local/state")));
         // The runtime folder holds the single-instance socket; the base
-        // directory specification asks for owner-only access.
+        // directory rules ask for owner-only access.
         const QString runtime = folder(QStringLiteral("run"));
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         set("XDG_RUNTIME_DIR", runtime);

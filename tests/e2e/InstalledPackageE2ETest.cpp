@@ -5,6 +5,7 @@
 #include "DisplayProbe.h"
 #include "HelperProcess.h"
 #include "KavoSession.h"
+#include "KavoTest.h"
 #include "PointerScript.h"
 #include "RawConnection.h"
 #include "TestEnvironment.h"
@@ -326,20 +327,6 @@ protected:
         }
         return ::testing::AssertionFailure() << "kavo --list: " << describe(seen).toStdString()
                                              << "; kavo's errors: " << errors().toStdString();
-    }
-
-    static ::testing::AssertionResult startHelper(HelperProcess& helper, const QString& program,
-                                                  QPoint at, const QStringList& arguments)
-    {
-        const QString position = QStringLiteral("%1,%2").arg(at.x()).arg(at.y());
-        if (!helper.start(program, QStringList{QStringLiteral("--geometry"), position} + arguments))
-            return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
-        if (!helper.waitForLine(QStringLiteral("ready ")))
-            return ::testing::AssertionFailure()
-                   << program.toStdString()
-                   << " never came up: " << helper.lines().join(u'|').toStdString() << ' '
-                   << helper.errorOutput().toStdString();
-        return ::testing::AssertionSuccess();
     }
 
     static bool hotKeyAt(QPoint p)

@@ -45,8 +45,8 @@ void KavoTest::TearDown()
            << "kavo did not answer --list: " << m_kavo.programErrors().toStdString();
 }
 
-::testing::AssertionResult KavoTest::startHelper(HelperProcess& helper, const QString& program,
-                                                 QPoint at, const QStringList& arguments)
+::testing::AssertionResult startHelper(HelperProcess& helper, const QString& program, QPoint at,
+                                       const QStringList& arguments)
 {
     const QString position = QStringLiteral("%1,%2").arg(at.x()).arg(at.y());
     if (!helper.start(program, QStringList{QStringLiteral("--geometry"), position} + arguments))

@@ -12,6 +12,10 @@
 
 class HelperProcess;
 
+// Starts a helper program's window at `at` and waits until it is on screen.
+::testing::AssertionResult startHelper(HelperProcess& helper, const QString& program, QPoint at,
+                                       const QStringList& arguments);
+
 // The fixture of the whole-program tests: a session of the real program in a
 // private home that has launched before (so no welcome blocks), a probe of the
 // display, and a clean pointer before and after each test.
@@ -23,11 +27,6 @@ protected:
 
     // Starts the program; a failed start fails the test with its errors.
     ::testing::AssertionResult startKavo();
-
-    // Starts a helper program's window at `at` and waits until it is on
-    // screen.
-    static ::testing::AssertionResult startHelper(HelperProcess& helper, const QString& program,
-                                                  QPoint at, const QStringList& arguments);
 
     // A file with this content in the session's own folder.
     QString makeFile(const QString& name, const QByteArray& content);

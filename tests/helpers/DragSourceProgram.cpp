@@ -14,7 +14,7 @@
 // geometry), "started" when a drag begins, "offered NAME" once the name is in
 // the property, "saved PATH" / "failed REASON" for each Direct Save request,
 // "result ACTION" (copy, move, link, ignore) when a drag ends.
-#include "HelperOutput.h"
+#include "HelperWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -151,19 +151,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(0x30, 0x60, 0xa0));
-        p.setPen(Qt::white);
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("drag source"));
-        if (!m_announced) {
-            m_announced = true;
-            const QPoint origin = mapToGlobal(QPoint(0, 0));
-            say(QStringLiteral("ready %1 %2 %3 %4")
-                    .arg(origin.x())
-                    .arg(origin.y())
-                    .arg(width())
-                    .arg(height()));
-        }
+        paintHelperWindow(this, QColor(0x30, 0x60, 0xa0), QStringLiteral("drag source"), &m_announced);
     }
 
     void mousePressEvent(QMouseEvent* event) override

@@ -10,7 +10,7 @@
 // drop "offered ACTIONS" (the source's, comma-separated), "dropped URL" per
 // URL, "moved PATH" / "failed PATH" per moved file, "action ACTION" (the
 // accepted one: copy, move, link, ignore).
-#include "HelperOutput.h"
+#include "HelperWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -47,19 +47,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        QPainter p(this);
-        p.fillRect(rect(), QColor(0x30, 0x90, 0x50));
-        p.setPen(Qt::white);
-        p.drawText(rect(), Qt::AlignCenter, QStringLiteral("drop target"));
-        if (!m_announced) {
-            m_announced = true;
-            const QPoint origin = mapToGlobal(QPoint(0, 0));
-            say(QStringLiteral("ready %1 %2 %3 %4")
-                    .arg(origin.x())
-                    .arg(origin.y())
-                    .arg(width())
-                    .arg(height()));
-        }
+        paintHelperWindow(this, QColor(0x30, 0x90, 0x50), QStringLiteral("drop target"), &m_announced);
     }
 
     void dragEnterEvent(QDragEnterEvent* event) override { answer(event); }

@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <Qt>
-
-#include <QPoint>
 
 #include <cstdio>
 #include <cstring>

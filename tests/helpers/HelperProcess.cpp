@@ -1,26 +1,9 @@
 #include "HelperProcess.h"
 
+#include "TestEnvironment.h"
+
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
 
-#include <functional>
-
-namespace {
-
-bool pollUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-} // namespace
 
 HelperProcess::HelperProcess()
 {
@@ -55,7 +38,7 @@ std::optional<QString> HelperProcess::waitForLine(const QString& prefix, int tim
         }
         return false;
     };
-    pollUntil(
+    TestEnv::waitUntil(
         [&] {
             if (m_process.state() == QProcess::NotRunning) {
                 take(); // what it printed before it ended
@@ -69,7 +52,7 @@ std::optional<QString> HelperProcess::waitForLine(const QString& prefix, int tim
 
 bool HelperProcess::waitForFinished(int timeoutMs)
 {
-    return pollUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+    return TestEnv::waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
 }
 
 void HelperProcess::kill()
