@@ -6,6 +6,7 @@
 #include "shelf/FlippedView.h"
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
+#include "shelf/OverlayScrollBar.h"
 #include "shelf/PopEffect.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfColors.h"
@@ -50,9 +51,10 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     m_scroll->setParent(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // The list scrolls by wheel and touchpad; a scroll bar would eat into the
-    // narrow rows.
+    // The list's scroll bar floats over the rows while it is needed: a bar
+    // beside them would eat into the narrow rows.
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrollBar = new OverlayScrollBar(m_scroll);
     m_scroll->setWidgetResizable(false);
     m_scroll->setAutoFillBackground(false);
     m_scroll->viewport()->setAutoFillBackground(false);

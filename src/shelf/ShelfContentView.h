@@ -16,6 +16,7 @@ class ElidedLabel;
 class FlippedView;
 class HighlightView;
 class ItemRowView;
+class OverlayScrollBar;
 class QMenu;
 class QMimeData;
 class QScrollArea;
@@ -96,6 +97,7 @@ public:
     // The parts, for the owner and for tests.
     StackAreaView* stackArea() const { return m_stackArea; }
     QScrollArea* scroll() const { return m_scroll; }
+    OverlayScrollBar* scrollBar() const { return m_scrollBar; }
     FlippedView* listDoc() const { return m_listDoc; }
     SymbolButton* closeButton() const { return m_closeButton; }
     SymbolButton* listButton() const { return m_listButton; }
@@ -140,6 +142,7 @@ private:
     BadgeView* m_badge;
     StackAreaView* m_stackArea;
     QScrollArea* m_scroll;
+    OverlayScrollBar* m_scrollBar;
     FlippedView* m_listDoc;
     ElidedLabel* m_titleLabel;
     ElidedLabel* m_detailLabel;

@@ -128,15 +128,16 @@ void ShelfWindowController::resizeToHeight(qreal height)
     std::optional<QRectF> visible;
     if (screen)
         visible = QRectF(screen->availableGeometry());
-    // Measured from where the panel is going, if it is already on its way.
-    QRectF frame = QRectF(m_window->geometry());
-    if (m_resize) {
-        frame = QRectF(m_resize->endValue().toRect());
-        m_resize->stop();
-    }
-    const std::optional<QRectF> target = ShelfPlacement::resized(frame, height, visible);
+    // Measured from where the panel is heading: a request for the height it
+    // is already growing to leaves that animation running, and any other
+    // request turns the panel towards the newest height from where it is now.
+    const QRectF heading = m_resize ? QRectF(m_resize->endValue().toRect())
+                                    : QRectF(m_window->geometry());
+    const std::optional<QRectF> target = ShelfPlacement::resized(heading, height, visible);
     if (!target)
         return;
+    if (m_resize)
+        m_resize->stop();
     auto* anim = new QPropertyAnimation(m_window.get(), "geometry", this);
     anim->setDuration(resizeMs);
     anim->setEasingCurve(QEasingCurve::InOutQuad);

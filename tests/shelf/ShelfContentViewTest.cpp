@@ -3,6 +3,7 @@
 #include "shelf/FlippedView.h"
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
+#include "shelf/OverlayScrollBar.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/StackAreaView.h"
 #include "shelf/SymbolButton.h"
@@ -10,7 +11,9 @@
 #include "MouseEvents.h"
 #include "ShelfFixtures.h"
 
+#include <QApplication>
 #include <QScrollArea>
+#include <QWheelEvent>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
@@ -101,6 +104,32 @@ TEST_F(ContentViewTest, TwentyRowsScrollInsideSevenRowsOfSpace)
     EXPECT_EQ(view.listDoc()->height(), 20 * 44);
     EXPECT_EQ(view.rows()[19]->geometry(), QRect(0, 19 * 44, 204, 44));
     EXPECT_GT(view.scroll()->verticalScrollBar()->maximum(), 0);
+
+    // The floating scroll bar shows while the list scrolls, then gets out
+    // of the way.
+    OverlayScrollBar* bar = view.scrollBar();
+    EXPECT_TRUE(bar->isHidden());
+    QWheelEvent wheel(QPointF(50, 50), view.scroll()->viewport()->mapToGlobal(QPointF(50, 50)),
+                      QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
+    QApplication::sendEvent(view.scroll()->viewport(), &wheel);
+    EXPECT_GT(view.scroll()->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), view.scroll()->verticalScrollBar()->value());
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return bar->isHidden(); }, 3000));
+    // Dragging it scrolls the list.
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(view.scroll()->verticalScrollBar()->value(), bar->maximum());
+}
+
+TEST_F(ContentViewTest, AListThatFitsShowsNoScrollBar)
+{
+    hold(3);
+    view.toggleList();
+    view.resize(216, int(heights.last()));
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(view.scroll(), &enter);
+    EXPECT_TRUE(view.scrollBar()->isHidden());
 }
 
 TEST_F(ContentViewTest, RowsFollowTheStoreInOrder)

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 class ControllerTest : public ::testing::Test
@@ -84,6 +86,80 @@ TEST_F(ControllerTest, ListModeResizesKeepingTheTopEdge)
     shelf.content()->toggleList();
     ASSERT_TRUE(TestEnv::waitUntil([&] { return shelf.window()->height() == 244; }));
     EXPECT_EQ(shelf.window()->y(), top);
+}
+
+// Waits for the panel to come to rest and answers its height then.
+int settledHeight(ShelfWindowController& shelf)
+{
+    int last = -1;
+    TestEnv::waitUntil([&] {
+        const int h = shelf.window()->height();
+        const bool still = h == last;
+        last = h;
+        if (still)
+            TestEnv::processEventsFor(ShelfWindowController::resizeMs + 50);
+        return still && shelf.window()->height() == h;
+    });
+    return shelf.window()->height();
+}
+
+TEST(ControllerResizeTest, AnImageDroppedOnAListWhileThumbnailsArriveEndsAtItsHeight)
+{
+    ScopedThumbnailer<ManualThumbnailer> thumbnails;
+    TestFiles files;
+    ShelfWindowController shelf;
+    shelf.show({400, 300}, false);
+    QList<QUrl> images;
+    for (int i = 0; i < 3; ++i) {
+        images << QUrl::fromLocalFile(files.path(QStringLiteral("image%1.png").arg(i)));
+        ASSERT_TRUE(TestEnv::writePng(images.last().toLocalFile()));
+    }
+    QImage preview(8, 8, QImage::Format_ARGB32);
+    preview.fill(Qt::green);
+    shelf.store()->add(images.mid(0, 2), false);
+    shelf.content()->toggleList();
+    ASSERT_EQ(settledHeight(shelf), 178);
+
+    // The third picture arrives, and its thumbnail a moment later, while
+    // the panel is still growing.
+    shelf.store()->add({images[2]}, false);
+    TestEnv::processEventsFor(30);
+    thumbnails->deliver(2, preview);
+    EXPECT_EQ(settledHeight(shelf), 222);
+}
+
+TEST(ControllerResizeTest, AnyInterleavingOfChangesEndsAtTheListHeight)
+{
+    ScopedThumbnailer<ManualThumbnailer> thumbnails;
+    TestFiles files;
+    ShelfWindowController shelf;
+    shelf.show({400, 300}, false);
+    shelf.store()->add(files.make(2), false);
+    shelf.content()->toggleList();
+    QImage preview(8, 8, QImage::Format_ARGB32);
+    preview.fill(Qt::green);
+    std::mt19937 random(7);
+    for (int step = 0; step < 40; ++step) {
+        const auto& items = shelf.store()->items;
+        switch (random() % 3) {
+        case 0:
+            shelf.store()->add(files.make(int(random() % 3) + 1), false);
+            break;
+        case 1:
+            if (items.size() > 1)
+                shelf.store()->remove({items[qsizetype(random() % items.size())]});
+            break;
+        default:
+            if (!thumbnails->pending.empty())
+                thumbnails->deliver(random() % thumbnails->pending.size(), preview);
+        }
+        TestEnv::processEventsFor(int(random() % 60));
+        if (step % 8 == 7) {
+            ASSERT_EQ(settledHeight(shelf),
+                      ShelfContentView::listHeight(shelf.store()->items.size()))
+                << "after step " << step;
+        }
+    }
 }
 
 TEST_F(ControllerTest, ActivationDropsVanishedFiles)
