@@ -31,21 +31,22 @@ std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text,
     else
         box->setIconPixmap(icon.pixmap(64));
 
-    QPushButton* last = nullptr;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
-        QMessageBox::ButtonRole role = QMessageBox::ActionRole;
+        QPushButton* button =
+            box->addButton(buttons[i], i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
         if (i == 0)
-            role = QMessageBox::AcceptRole;
-        else if (i == buttons.size() - 1)
-            role = QMessageBox::RejectRole;
-        last = box->addButton(buttons[i], role);
-        if (i == 0)
-            box->setDefaultButton(last);
+            box->setDefaultButton(button);
         if (added)
-            added->append(last);
+            added->append(button);
     }
-    if (buttons.size() > 1)
-        box->setEscapeButton(last);
+    if (buttons.size() > 1) {
+        // Escape and the window's close button dismiss the alert without
+        // choosing any of its buttons, whichever they are: a hidden button
+        // takes them.
+        QPushButton* dismiss = box->addButton(QMessageBox::Cancel);
+        dismiss->hide();
+        box->setEscapeButton(dismiss);
+    }
     return box;
 }
 
@@ -67,6 +68,16 @@ int show(const QString& title, const QString& text, const QStringList& buttons)
             return static_cast<int>(i);
     }
     return -1;
+}
+
+void notify(const QString& title, const QString& text)
+{
+    QMessageBox* box = makeBox(title, text, {}).release();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    box->raise();
+    box->activateWindow();
 }
 
 } // namespace Alerts

@@ -14,8 +14,13 @@ class QPushButton;
 namespace Alerts {
 
 // Shows the alert and answers the index of the chosen button in `buttons`
-// (an empty list shows the single default button), or -1 when none was.
+// (an empty list shows the single default button, answered as 0), or -1 when
+// the alert was dismissed with Escape or its close button.
 int show(const QString& title, const QString& text, const QStringList& buttons = {});
+
+// Shows a notice and returns at once (a drop that could not be saved,
+// settings that cannot be kept): the program goes on while it is read.
+void notify(const QString& title, const QString& text);
 
 // The message box that show() runs, not yet shown. `added` receives the push
 // buttons in the order of `buttons`.

@@ -154,7 +154,7 @@ void UpdateChecker::announce(const Release& release)
 {
     QString text = QStringLiteral("You have version ") + currentVersion() + u'.';
     if (release.notes && !release.notes->isEmpty())
-        text += QStringLiteral("\n\n") + *release.notes;
+        text += QStringLiteral("\n\n") + shortenedNotes(*release.notes);
     text +=
         QStringLiteral("\n\nDownload it and install it over this version. Your settings are kept.");
 
@@ -169,6 +169,17 @@ void UpdateChecker::announce(const Release& release)
     const QUrl url = downloadURL(m_available->url);
     if (!url.isEmpty() && onOpenUrl)
         onOpenUrl(url);
+}
+
+QString UpdateChecker::shortenedNotes(const QString& notes)
+{
+    if (notes.size() <= maxNotesLength)
+        return notes;
+    // Never split a character that takes two UTF-16 units.
+    qsizetype cut = maxNotesLength;
+    if (notes.at(cut - 1).isHighSurrogate())
+        --cut;
+    return notes.left(cut) + QStringLiteral("\u2026");
 }
 
 int UpdateChecker::alert(const QString& title, const QString& text, const QStringList& buttons)

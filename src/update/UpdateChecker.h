@@ -54,6 +54,11 @@ public:
     static constexpr int requiredStatus = 200;
     // A feed is a few hundred bytes; anything beyond this is not a feed.
     static constexpr qint64 maxBodyBytes = 1 << 20;
+    // Release notes longer than this many characters are cut with an
+    // ellipsis before they reach the alert, which could not lay them out
+    // quickly (nor would anyone read them there).
+    static constexpr qsizetype maxNotesLength = 4000;
+    static QString shortenedNotes(const QString& notes);
 
     explicit UpdateChecker(const QUrl& feed = feedURL(), QObject* parent = nullptr);
     ~UpdateChecker() override;

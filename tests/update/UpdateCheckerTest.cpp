@@ -117,19 +117,23 @@ TEST_F(UpdateCheckerTest, AutomaticChecksAnnounceEachNewVersionOnce)
 
 TEST_F(UpdateCheckerTest, NotesStandBetweenTheVersionAndTheInstructions)
 {
-    const std::pair<const char*, QString> cases[] = {
+    const std::pair<std::string, QString> cases[] = {
         {R"("notes": "Faster shelves.\nFewer bugs.")",
          "You have version 1.4.\n\nFaster shelves.\nFewer bugs." + installSentence},
         {R"("notes": "")", "You have version 1.4." + installSentence},
         {R"("notes": null)", "You have version 1.4." + installSentence},
+        // Notes far beyond what an alert can show are cut with an ellipsis.
+        {"\"notes\": \"" + std::string(900 * 1024, 'n') + "\"",
+         "You have version 1.4.\n\n" + QString(UpdateChecker::maxNotesLength, u'n') +
+             QStringLiteral("\u2026") + installSentence},
     };
     for (const auto& [notes, text] : cases) {
         alerts.clear();
         server.response.body =
-            QByteArray(R"({"version": "2.0", "url": "https://e.org", )") + notes + '}';
+            QByteArray(R"({"version": "2.0", "url": "https://e.org", )") + notes.c_str() + '}';
         runCheck(true);
-        ASSERT_EQ(alerts.size(), 1u) << notes;
-        EXPECT_EQ(alerts[0].text, text) << notes;
+        ASSERT_EQ(alerts.size(), 1u) << notes.substr(0, 40);
+        EXPECT_EQ(alerts[0].text, text) << notes.substr(0, 40);
     }
 }
 
