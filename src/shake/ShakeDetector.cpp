@@ -64,7 +64,14 @@ void ShakeDetector::tick()
     // return at once without changing anything.
     const bool canRest = m_timer && m_input->notifiesPresses();
     if (!isEnabled) {
-        if (canRest && !m_buttonWasDown)
+        // Switched off (perhaps by the very click that is still held): the
+        // press under way is forgotten, and the poll rests until shaking is
+        // back and a new press comes.
+        if (m_buttonWasDown) {
+            m_buttonWasDown = false;
+            m_dragChangeCountBeforePress = m_input->dragChangeCount();
+        }
+        if (canRest)
             m_timer->stop();
         return;
     }

@@ -30,7 +30,8 @@ public:
 
     // Called synchronously inside a tick with the pointer location of that tick.
     std::function<void(QPointF)> onShake;
-    // While false, ticks return at once and no state changes.
+    // While false, ticks do nothing but forget a press under way, and the
+    // poll rests.
     bool isEnabled = true;
 
     // Starts polling every `tickInterval` on the main thread, for the life of
