@@ -1,18 +1,37 @@
 #include "app/CommandLine.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "core/NativePath.h"
+
+#include <sys/stat.h>
 
 namespace {
 
-// Options Qt reads for itself, with their values; they may come with any
-// command.
-bool isQtOption(const QString& arg)
+// The options that Qt reads for itself (QGuiApplication, QApplication and
+// the xcb platform), with one dash or two: a session manager restarts Kavo
+// with "-session ID", a user may give "-reverse" or "-style NAME".
+enum class QtOption { No, Flag, WithValue };
+
+QtOption qtOption(QByteArray arg)
 {
-    static const QStringList withValue{"-platform", "-display",      "-style",
-                                       "-qwindowgeometry", "-qwindowtitle", "-name"};
-    return withValue.contains(arg);
+    if (arg.startsWith("--"))
+        arg.remove(0, 1);
+    static const QList<QByteArray> withValue{
+        "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+        "-geometry", "-qwindowtitle", "-title", "-qwindowicon", "-icon", "-session", "-style",
+        "-stylesheet", "-display", "-name", "-visual", "-fn", "-font", "-bg", "-background",
+        "-fg", "-foreground", "-btn", "-button", "-cmap", "-ncols"};
+    static const QList<QByteArray> flags{"-reverse", "-widgetcount", "-nograb", "-dograb",
+                                         "-sync", "-testability", "-qmljsdebugger"};
+    if (withValue.contains(arg))
+        return QtOption::WithValue;
+    const qsizetype eq = arg.indexOf('=');
+    if (flags.contains(arg) || (eq > 0 && (withValue.contains(arg.left(eq)) ||
+                                           flags.contains(arg.left(eq)))))
+        return QtOption::Flag;
+    return QtOption::No;
 }
+
+QString shown(const QByteArray& arg) { return QString::fromLocal8Bit(arg); }
 
 } // namespace
 
@@ -33,61 +52,62 @@ QString CommandLine::usage()
         "  --version                  show the version\n");
 }
 
-CommandLine CommandLine::parse(const QStringList& arguments)
+CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
 {
     CommandLine cl;
     // The snapshot mode takes everything after it as its own arguments.
-    const qsizetype snapshot = arguments.indexOf(QStringLiteral("--snapshot"));
+    const qsizetype snapshot = arguments.indexOf("--snapshot");
     if (snapshot >= 0 && snapshot + 1 < arguments.size()) {
         cl.kind = Kind::Snapshot;
         return cl;
     }
 
-    QStringList args;
+    QList<QByteArray> args;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (isQtOption(a)) {
+        const QByteArray& a = arguments[i];
+        const QtOption option = qtOption(a);
+        if (option == QtOption::WithValue) {
             ++i; // its value
             continue;
         }
-        if (a == u"--snapshot") // last, with nothing after it: start as usual
+        if (option == QtOption::Flag || a == "--snapshot") // last, with nothing after it
             continue;
         args << a;
     }
     if (args.isEmpty())
         return cl;
 
-    const QString& command = args.first();
+    const QByteArray& command = args.first();
     auto fail = [&cl](const QString& message) {
         cl.kind = Kind::Error;
         cl.error = message;
         return cl;
     };
-    if (command == u"--help" || command == u"-h") {
+    if (command == "--help" || command == "-h") {
         cl.kind = Kind::Help;
         return cl;
     }
-    if (command == u"--version" || command == u"-v") {
+    if (command == "--version" || command == "-v") {
         cl.kind = Kind::Version;
         return cl;
     }
-    if (command == u"--list") {
+    if (command == "--list") {
         if (args.size() > 1)
             return fail(QStringLiteral("--list takes no arguments"));
         cl.kind = Kind::List;
         return cl;
     }
-    if (command == u"--new-shelf") {
+    if (command == "--new-shelf") {
         for (qsizetype i = 1; i < args.size(); ++i) {
-            const QFileInfo info(args[i]);
-            if (!info.exists())
-                return fail(QStringLiteral("no such file: %1").arg(args[i]));
-            cl.files << QDir::cleanPath(info.absoluteFilePath());
+            struct stat st;
+            if (args[i].isEmpty() || ::stat(args[i].constData(), &st) != 0)
+                return fail(QStringLiteral("no such file: %1").arg(shown(args[i])));
+            cl.files << NativePath::absolute(args[i]);
         }
         cl.kind = Kind::NewShelf;
         return cl;
     }
-    if (command.startsWith(u'-'))
-        return fail(QStringLiteral("unknown option: %1").arg(command));
-    return fail(QStringLiteral("unexpected argument: %1").arg(command));
+    if (command.startsWith('-'))
+        return fail(QStringLiteral("unknown option: %1").arg(shown(command)));
+    return fail(QStringLiteral("unexpected argument: %1").arg(shown(command)));
 }

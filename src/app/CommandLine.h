@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 // What the user asked for on the command line, read before any application
-// object exists (so --help and --version work without a display).
+// object exists (so --help and --version work without a display). Arguments
+// are taken as the bytes they are: a file name need not be UTF-8.
 struct CommandLine
 {
     enum class Kind {
@@ -18,11 +20,13 @@ struct CommandLine
     };
 
     Kind kind = Kind::Start;
-    // --new-shelf: absolute paths of files that exist.
-    QStringList files;
+    // --new-shelf: absolute, cleaned paths of files that exist.
+    QList<QByteArray> files;
     QString error;
 
-    // `arguments` includes the program path first, as in argv.
-    static CommandLine parse(const QStringList& arguments);
+    // `arguments` includes the program path first, as in argv. Qt's own
+    // options (-session, -reverse, -style, …, also with two dashes) are
+    // left for the application object.
+    static CommandLine parse(const QList<QByteArray>& arguments);
     static QString usage();
 };

@@ -10,9 +10,10 @@
 
 class QLocalServer;
 
-// One Kavo per user and display. The first instance listens on a local socket
-// named after the application id, the user and the display; later `kavo`
-// commands send it one JSON request and print its one JSON answer.
+// One Kavo per user and display. The first instance holds a lock for its
+// whole life and listens on a local socket beside it, in a folder private to
+// the user; later `kavo` commands send it one JSON request and read its one
+// JSON answer, each a line of any length a session can produce.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -23,21 +24,47 @@ public:
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // Starts listening; answers false when another instance already does.
-    bool listen(Handler handler);
+    // Takes the instance lock; answers false when another instance holds it
+    // (or it cannot be had: `error` says why then).
+    bool claim(QString* error = nullptr);
+    // Once claimed: replaces whatever a crashed instance left at the socket
+    // and listens.
+    bool listen(Handler handler, QString* error = nullptr);
 
-    // Sends a request to the running instance and answers its reply; nothing
-    // when no instance runs (or it does not answer within the time limit).
-    // Needs no application object.
-    static std::optional<QJsonObject> send(const QJsonObject& request, int timeoutMs = 5000);
+    struct Reply
+    {
+        enum class Status {
+            Answered,   // `object` holds the answer
+            NotRunning, // no instance runs
+            NoAnswer,   // an instance runs but did not answer in time
+            Failed      // the request could not be made: `error` says why
+        };
+        Status status = Status::Failed;
+        QJsonObject object;
+        QString error;
+    };
 
-    // The socket: in $XDG_RUNTIME_DIR when there is one, else in the
-    // temporary folder, with the user id and display in its name.
-    static QString socketPath();
+    // Sends a request to the running instance and waits for its answer,
+    // giving up after `idleMs` without progress. Needs no application object.
+    static Reply send(const QJsonObject& request, int idleMs = 10000);
+
+    // The folder of the socket and the lock: $XDG_RUNTIME_DIR when it is a
+    // private folder of the user's, else "kavo-UID" in the temporary folder,
+    // made private (0700) or checked to be; nothing, with `error` set, when
+    // neither is safe to use.
+    static std::optional<QString> folder(QString* error = nullptr);
+    static QString socketPath(const QString& folder);
+    static QString lockPath(const QString& folder);
+
+    // The largest request or answer taken.
+    static constexpr qint64 maxMessageBytes = qint64(256) << 20;
 
 private:
     void serve();
+    void answer(class QLocalSocket* socket, const QByteArray& line);
 
+    QString m_folder;
+    int m_lockFd = -1;
     QLocalServer* m_server = nullptr;
     Handler m_handler;
 };

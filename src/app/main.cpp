@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "core/NativePath.h"
 #include "shelf/ShelfWindowController.h"
 #include "snapshot/Snapshot.h"
 
@@ -13,14 +14,15 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
-QStringList argumentsOf(int argc, char** argv)
+QList<QByteArray> argumentsOf(int argc, char** argv)
 {
-    QStringList args;
+    QList<QByteArray> args;
     for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << QByteArray(argv[i]);
     return args;
 }
 
@@ -28,6 +30,64 @@ void print(FILE* to, const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), to);
     std::fflush(to);
+}
+
+// The request that opens a shelf holding `files`: their file URLs, which
+// keep every byte of their names.
+QJsonObject newShelfRequest(const QList<QByteArray>& files)
+{
+    QJsonArray uris;
+    for (const QByteArray& file : files)
+        uris.append(QString::fromUtf8(NativePath::toUrl(file).toEncoded()));
+    return {{QStringLiteral("command"), QStringLiteral("new-shelf")},
+            {QStringLiteral("files"), uris}};
+}
+
+QJsonObject requestFor(const CommandLine& command)
+{
+    switch (command.kind) {
+    case CommandLine::Kind::List:
+        return {{QStringLiteral("command"), QStringLiteral("list")}};
+    case CommandLine::Kind::NewShelf:
+        return newShelfRequest(command.files);
+    default:
+        return {{QStringLiteral("command"), QStringLiteral("start")}};
+    }
+}
+
+// Hands the command to a running Kavo. Answers the exit status when that
+// settles the matter, nothing when no Kavo runs (so this one starts).
+std::optional<int> handOver(const CommandLine& command)
+{
+    const SingleInstance::Reply reply = SingleInstance::send(requestFor(command));
+    switch (reply.status) {
+    case SingleInstance::Reply::Status::NotRunning:
+        if (command.kind == CommandLine::Kind::List) {
+            print(stderr, QStringLiteral("kavo: Kavo is not running\n"));
+            return 1;
+        }
+        return std::nullopt;
+    case SingleInstance::Reply::Status::NoAnswer:
+        print(stderr, QStringLiteral("kavo: Kavo is running but does not answer\n"));
+        return 1;
+    case SingleInstance::Reply::Status::Failed:
+        print(stderr, QStringLiteral("kavo: %1\n").arg(reply.error));
+        return 1;
+    case SingleInstance::Reply::Status::Answered:
+        break;
+    }
+    if (reply.object.contains(QStringLiteral("error"))) {
+        print(stderr, QStringLiteral("kavo: %1\n")
+                          .arg(reply.object.value(QStringLiteral("error")).toString()));
+        return 1;
+    }
+    if (command.kind == CommandLine::Kind::List)
+        print(stdout,
+              QString::fromUtf8(QJsonDocument(reply.object).toJson(QJsonDocument::Compact)) +
+                  u'\n');
+    else if (command.kind == CommandLine::Kind::Start)
+        print(stdout, QStringLiteral("Kavo is already running.\n"));
+    return 0;
 }
 
 void setUpApplication()
@@ -85,8 +145,7 @@ bool choosePlatform(CommandLine::Kind kind)
 
 int main(int argc, char** argv)
 {
-    const QStringList arguments = argumentsOf(argc, argv);
-    const CommandLine command = CommandLine::parse(arguments);
+    const CommandLine command = CommandLine::parse(argumentsOf(argc, argv));
 
     switch (command.kind) {
     case CommandLine::Kind::Help:
@@ -99,31 +158,29 @@ int main(int argc, char** argv)
         print(stderr, QStringLiteral("kavo: %1\nTry 'kavo --help' for more information.\n")
                           .arg(command.error));
         return 2;
-    case CommandLine::Kind::List: {
-        const auto reply = SingleInstance::send({{QStringLiteral("command"), QStringLiteral("list")}});
-        if (!reply) {
-            print(stderr, QStringLiteral("kavo: Kavo is not running\n"));
-            return 1;
-        }
-        print(stdout, QString::fromUtf8(QJsonDocument(*reply).toJson(QJsonDocument::Compact)) + u'\n');
-        return 0;
-    }
-    case CommandLine::Kind::NewShelf: {
-        const auto reply = SingleInstance::send(
-            {{QStringLiteral("command"), QStringLiteral("new-shelf")},
-             {QStringLiteral("files"), QJsonArray::fromStringList(command.files)}});
-        if (reply)
-            return 0;
-        break; // nobody runs: start, with the shelf
-    }
+    case CommandLine::Kind::List:
+    case CommandLine::Kind::NewShelf:
     case CommandLine::Kind::Start:
-        if (SingleInstance::send({{QStringLiteral("command"), QStringLiteral("start")}})) {
-            print(stdout, QStringLiteral("Kavo is already running.\n"));
-            return 0;
-        }
-        break;
+        if (const std::optional<int> status = handOver(command))
+            return *status;
+        break; // nobody runs: start
     case CommandLine::Kind::Snapshot:
         break;
+    }
+
+    // A snapshot runs in a process of its own, beside any running Kavo.
+    SingleInstance instance;
+    if (command.kind != CommandLine::Kind::Snapshot) {
+        QString error;
+        if (!instance.claim(&error)) {
+            if (!error.isEmpty()) {
+                print(stderr, QStringLiteral("kavo: %1\n").arg(error));
+                return 1;
+            }
+            // Another Kavo started at the same moment and won: it takes the
+            // command.
+            return handOver(command).value_or(1);
+        }
     }
 
     if (!choosePlatform(command.kind))
@@ -133,23 +190,19 @@ int main(int argc, char** argv)
     quietOffscreenWarnings();
 
     AppDelegate delegate;
-    // A snapshot runs in a process of its own, beside any running Kavo.
-    SingleInstance instance;
-    if (command.kind != CommandLine::Kind::Snapshot &&
-        !instance.listen([&delegate](const QJsonObject& r) { return delegate.handleRequest(r); })) {
-        // Another Kavo started at the same moment and won.
-        if (command.kind == CommandLine::Kind::NewShelf)
-            SingleInstance::send({{QStringLiteral("command"), QStringLiteral("new-shelf")},
-                                  {QStringLiteral("files"), QJsonArray::fromStringList(command.files)}});
-        return 0;
+    if (command.kind != CommandLine::Kind::Snapshot) {
+        QString error;
+        if (!instance.listen([&delegate](const QJsonObject& r) { return delegate.handleRequest(r); },
+                             &error)) {
+            print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
+            return 1;
+        }
     }
 
     QTimer::singleShot(0, &delegate, [&] {
         delegate.applicationDidFinishLaunching(QCoreApplication::arguments());
         if (command.kind == CommandLine::Kind::NewShelf)
-            delegate.handleRequest({{QStringLiteral("command"), QStringLiteral("new-shelf")},
-                                    {QStringLiteral("files"),
-                                     QJsonArray::fromStringList(command.files)}});
+            delegate.handleRequest(newShelfRequest(command.files));
     });
     return app.exec();
 }

@@ -38,7 +38,8 @@ TEST(CommandLineTest, NewShelfMakesPathsAbsolute)
     const CommandLine cl = CommandLine::parse({"kavo", "--new-shelf", "a file.txt", "./"});
     QDir::setCurrent(before);
     ASSERT_EQ(cl.kind, Kind::NewShelf);
-    EXPECT_EQ(cl.files, QStringList({dir.filePath("a file.txt"), QDir::cleanPath(dir.path())}));
+    EXPECT_EQ(cl.files, QList<QByteArray>({QFile::encodeName(dir.filePath("a file.txt")),
+                                           QFile::encodeName(QDir::cleanPath(dir.path()))}));
 }
 
 TEST(CommandLineTest, BadArgumentsAreExplained)

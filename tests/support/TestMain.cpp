@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -29,6 +30,11 @@ int main(int argc, char** argv)
     setenv("XDG_CACHE_HOME", QByteArray(h + "/.cache").constData(), 1);
     setenv("XDG_DATA_HOME", QByteArray(h + "/.local/share").constData(), 1);
     setenv("XDG_STATE_HOME", QByteArray(h + "/.local/state").constData(), 1);
+    // A runtime folder of its own, private as the XDG rules want it: the
+    // single-instance socket of one test process never meets another's.
+    const QByteArray runtime = h + "/runtime";
+    mkdir(runtime.constData(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
     QStandardPaths::setTestModeEnabled(true);
 
     // Without a display, widget tests still run on the offscreen platform.
