@@ -2,11 +2,14 @@
 
 #include "app/HotKey.h"
 #include "app/Prefs.h"
+#include "core/NativePath.h"
 #include "model/ShelfStore.h"
 #include "platform/Alerts.h"
 #include "platform/FileManager.h"
 #include "platform/LoginItem.h"
+#include "platform/FileIcons.h"
 #include "platform/Symbols.h"
+#include "platform/TrayColors.h"
 #include "shake/ShakeDetector.h"
 #include "shake/SystemShakeInput.h"
 #include "shelf/ShelfContentView.h"
@@ -18,6 +21,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QJsonArray>
 #include <QKeySequence>
 #include <QMenu>
@@ -45,12 +51,17 @@ QString welcomeText()
         .join(u'\n');
 }
 
-// The tray icon's symbol in a colour that stands out on the panel: light on
-// dark themes, dark on light ones.
-QIcon trayIcon(const QString& symbol)
+// The tray icon's symbol drawn in `ink`: the colour of the tray's panel
+// where the tray says or shows it, else one that stands out on the
+// application's own palette.
+QIcon drawnTrayIcon(const QString& symbol)
 {
-    const QColor window = QGuiApplication::palette().color(QPalette::Window);
-    const QColor ink = window.lightness() < 128 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x2e, 0x34, 0x36);
+    QColor ink;
+    if (const std::optional<QColor> tray = TrayColors::foreground()) {
+        ink = *tray;
+    } else {
+        ink = TrayColors::inkFor(QGuiApplication::palette().color(QPalette::Window));
+    }
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64}) {
         const QImage img = Symbols::image(symbol, size, ink, 1.0);
@@ -58,6 +69,22 @@ QIcon trayIcon(const QString& symbol)
             icon.addPixmap(QPixmap::fromImage(img));
     }
     return icon;
+}
+
+// Whether the desktop shows tray icons over D-Bus (StatusNotifierItem),
+// as KDE Plasma, GNOME with its AppIndicator extension, Xfce and Cinnamon
+// do: Qt takes that path whenever a watcher with a host runs, and asks the
+// same question when the icon is made.
+bool dbusTrayRuns()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")))
+        return false;
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                           QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 QIcon menuIcon(const QString& symbol)
@@ -75,7 +102,7 @@ QIcon menuIcon(const QString& symbol)
 } // namespace
 
 AppDelegate::AppDelegate(const QUrl& feed)
-    : onAlert(Alerts::show), onOpenUrl(FileManager::open),
+    : onAlert(Alerts::show), onNotice(Alerts::notify), onOpenUrl(FileManager::open),
       pointerLocation([] { return QPointF(QCursor::pos()); }),
       tipAddress(QStringLiteral(KAVO_TIP_URL)),
       m_shake(std::make_unique<ShakeDetector>(SystemShakeInput::create())),
@@ -92,6 +119,15 @@ AppDelegate::~AppDelegate()
 
 void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 {
+    QPointer<AppDelegate> self(this);
+    // Settings that cannot be kept are said once; Kavo goes on with its
+    // defaults.
+    Prefs::setFailureHandler([self](const QString& why) {
+        if (self && self->onNotice)
+            self->onNotice(QStringLiteral("Kavo couldn't save its settings"),
+                           why + QStringLiteral("\n\nKavo keeps working with its default "
+                                                "settings, but changes to them will not be kept."));
+    });
     Prefs::registerDefaults();
     Snapshot::runIfRequested(arguments);
     ShelfStore::cleanUpOldPromises();
@@ -101,8 +137,6 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     // Without a display (snapshots, tests) there is no tray to sit in.
     if (QGuiApplication::platformName() != u"offscreen")
         createStatusItem();
-
-    QPointer<AppDelegate> self(this);
 
     m_shake->onShake = [self](QPointF p) {
         if (self)
@@ -131,14 +165,17 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 
     if (!Prefs::boolValue(Prefs::hasLaunchedBefore)) {
         // Written first, so that a dismissed (or crashed) welcome is not
-        // shown again.
-        Prefs::setValue(Prefs::hasLaunchedBefore, true);
-        showWelcome();
+        // shown again. Where it cannot be written the notice about the
+        // settings stands in for it: a welcome that cannot be remembered
+        // would come back at every start.
+        if (Prefs::setValue(Prefs::hasLaunchedBefore, true))
+            showWelcome();
     }
 }
 
 void AppDelegate::createStatusItem()
 {
+    m_dbusTray = dbusTrayRuns();
     m_statusItem = new QSystemTrayIcon(this);
     m_statusItem->setToolTip(QStringLiteral("Kavo"));
     m_statusItem->setContextMenu(m_menu.get());
@@ -209,8 +246,36 @@ QString AppDelegate::statusSymbol() const
 
 void AppDelegate::refreshStatusIcon()
 {
-    if (m_statusItem)
-        m_statusItem->setIcon(trayIcon(statusSymbol()));
+    if (!m_statusItem)
+        return;
+    if (m_dbusTray) {
+        // D-Bus trays recolour a symbolic icon to suit their panel, given
+        // by its name in the icon theme (installed with Kavo).
+        FileIcons::ensureIconTheme();
+        const QString name = m_updates->available() ? QStringLiteral(KAVO_APP_ID "-update-symbolic")
+                                                    : QStringLiteral(KAVO_APP_ID "-symbolic");
+        m_statusItem->setIcon(QIcon::fromTheme(name, drawnTrayIcon(statusSymbol())));
+        return;
+    }
+    m_statusItem->setIcon(drawnTrayIcon(statusSymbol()));
+}
+
+QString AppDelegate::menuText(const QString& text, bool dbusMenu)
+{
+    QString t = text;
+    if (!dbusMenu) {
+        // Qt's menus: "&&" is one "&"; a single "&" would mark an access key.
+        t.replace(u'&', QStringLiteral("&&"));
+        return t;
+    }
+    // D-Bus menus mark an access key with "_" ("__" is one "_"), and Qt turns
+    // only the first "&" of a text into that mark: a doubled first "&"
+    // becomes "_&", the "&" itself as the access key.
+    t.replace(u'_', QStringLiteral("__"));
+    const qsizetype amp = t.indexOf(u'&');
+    if (amp >= 0)
+        t.insert(amp, u'&');
+    return t;
 }
 
 void AppDelegate::menuNeedsUpdate(QMenu* menu)
@@ -218,8 +283,9 @@ void AppDelegate::menuNeedsUpdate(QMenu* menu)
     menu->clear();
     if (const auto release = m_updates->available()) {
         menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
-                        QStringLiteral("Update Available: Kavo ") + release->version +
-                            QStringLiteral("\u2026"),
+                        menuText(QStringLiteral("Update Available: Kavo ") + release->version +
+                                     QStringLiteral("\u2026"),
+                                 m_dbusTray),
                         this, &AppDelegate::downloadUpdate);
         menu->addSeparator();
     }
@@ -235,10 +301,13 @@ void AppDelegate::menuNeedsUpdate(QMenu* menu)
     }
     if (!holding.empty()) {
         menu->addSeparator();
-        menu->addSection(QStringLiteral("Open Shelves"));
+        // A title, as a disabled entry: D-Bus menus show a section's title
+        // as a bare separator.
+        menu->addAction(QStringLiteral("Open Shelves"))->setEnabled(false);
         for (ShelfWindowController* shelf : holding) {
             QPointer<ShelfWindowController> weak(shelf);
-            menu->addAction(menuIcon(QStringLiteral("square.stack")), shelf->store()->summary(), this,
+            menu->addAction(menuIcon(QStringLiteral("square.stack")),
+                            menuText(shelf->store()->summary(), m_dbusTray), this,
                             [this, weak] {
                                 if (weak)
                                     focusShelf(weak);
@@ -266,7 +335,8 @@ void AppDelegate::menuNeedsUpdate(QMenu* menu)
     menu->addAction(QStringLiteral("Check for Updates\u2026"), this,
                     &AppDelegate::checkForUpdatesNow);
     menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &AppDelegate::showWelcome);
-    menu->addAction(QStringLiteral("Version ") + UpdateChecker::currentVersion())->setEnabled(false);
+    menu->addAction(menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), m_dbusTray))
+        ->setEnabled(false);
     QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
@@ -372,7 +442,11 @@ QJsonObject AppDelegate::listJson() const
     for (const auto& shelf : m_shelves) {
         QJsonArray items;
         for (const ShelfItemPtr& item : shelf->store()->items)
+            // The path as text, and the exact bytes in the URL's escapes (a
+            // name that is not UTF-8 has no exact text).
             items.append(QJsonObject{{QStringLiteral("path"), item->path()},
+                                     {QStringLiteral("uri"),
+                                      QString::fromUtf8(item->url().toEncoded())},
                                      {QStringLiteral("temporary"), item->isTemporary()}});
         const QRect frame = shelf->window() ? shelf->window()->geometry() : QRect();
         shelves.append(QJsonObject{
@@ -394,9 +468,18 @@ QJsonObject AppDelegate::handleRequest(const QJsonObject& request)
     if (command == u"list")
         return listJson();
     if (command == u"new-shelf") {
+        // Files as file URLs (which keep any bytes of their names) or as
+        // absolute paths; anything else is refused, and nothing opens.
         QList<QUrl> urls;
-        for (const QJsonValue& v : request.value(QStringLiteral("files")).toArray())
-            urls << QUrl::fromLocalFile(v.toString());
+        for (const QJsonValue& v : request.value(QStringLiteral("files")).toArray()) {
+            const QString text = v.toString();
+            const QUrl url = text.startsWith(u'/') ? QUrl::fromLocalFile(text)
+                                                   : QUrl(text, QUrl::StrictMode);
+            if (!NativePath::isLocalFile(url))
+                return {{QStringLiteral("error"),
+                         QStringLiteral("not a local file: %1").arg(text.left(200))}};
+            urls << url;
+        }
         ShelfWindowController* shelf = openShelf(pointerLocation(), false, false);
         shelf->store()->add(urls, false);
         return {{QStringLiteral("ok"), true}};

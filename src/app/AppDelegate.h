@@ -51,6 +51,10 @@ public:
     // The icon's symbol now: "bag.fill", or "bag.fill.badge.plus" while an
     // update is on offer.
     QString statusSymbol() const;
+    // Whether the tray icon goes through a D-Bus tray (StatusNotifierItem).
+    bool isDBusTray() const { return m_dbusTray; }
+    // A text shown literally as a title of the tray menu, on either path.
+    static QString menuText(const QString& text, bool dbusMenu);
 
     // The menu's actions.
     void downloadUpdate();
@@ -75,6 +79,8 @@ public:
 
     // Seams for tests; they default to the real thing.
     UpdateChecker::AlertHook onAlert;
+    // A notice that does not wait for the user.
+    std::function<void(const QString& title, const QString& text)> onNotice;
     std::function<void(const QUrl&)> onOpenUrl;
     std::function<QPointF()> pointerLocation;
     // The tip page; empty turns the tip entries off.
@@ -89,6 +95,7 @@ private:
     void openUrl(const QUrl& url);
 
     QSystemTrayIcon* m_statusItem = nullptr;
+    bool m_dbusTray = false;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<ShakeDetector> m_shake;
     std::unique_ptr<HotKey> m_hotKey;

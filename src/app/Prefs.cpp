@@ -12,6 +12,32 @@ QHash<QString, QVariant>& registered()
     return defaults;
 }
 
+struct Failures
+{
+    std::function<void(const QString&)> handler;
+    bool reported = false;
+};
+
+Failures& failures()
+{
+    static Failures f;
+    return f;
+}
+
+// Reports the first failure to write the settings file.
+bool checked(QSettings& s)
+{
+    s.sync();
+    if (s.status() == QSettings::NoError)
+        return true;
+    Failures& f = failures();
+    if (!f.reported && f.handler) {
+        f.reported = true;
+        f.handler(QStringLiteral("%1 cannot be written.").arg(s.fileName()));
+    }
+    return false;
+}
+
 QSettings settings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kavo"),
@@ -67,18 +93,25 @@ QString stringValue(const char* key)
     return v.isValid() ? v.toString() : QString();
 }
 
-void setValue(const char* key, const QVariant& v)
+bool setValue(const char* key, const QVariant& v)
 {
     QSettings s = settings();
     s.setValue(QString::fromLatin1(key), v);
-    s.sync();
+    return checked(s);
 }
 
-void remove(const char* key)
+bool remove(const char* key)
 {
     QSettings s = settings();
     s.remove(QString::fromLatin1(key));
-    s.sync();
+    return checked(s);
 }
+
+void setFailureHandler(std::function<void(const QString& why)> handler)
+{
+    failures() = {std::move(handler), false};
+}
+
+QString fileName() { return settings().fileName(); }
 
 } // namespace Prefs

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 // The user's preferences, stored with QSettings (~/.config/Kavo/Kavo.conf).
 // Two keys have registered defaults held in memory; a value that the program
 // (or the user) stored always wins over them. Keys that have no registered
@@ -26,8 +28,16 @@ double doubleValue(const char* key);
 // An absent key reads as a null QString.
 QString stringValue(const char* key);
 
-void setValue(const char* key, const QVariant& value);
-void remove(const char* key);
+// Store a value; answer whether it could be written to the settings file.
+// The first failure of the process is reported to the failure handler.
+bool setValue(const char* key, const QVariant& value);
+bool remove(const char* key);
+
+// Told, once per process, when settings cannot be written (an unwritable
+// folder, a folder where the file belongs): `why` names the file and reason.
+void setFailureHandler(std::function<void(const QString& why)> handler);
+// The settings file.
+QString fileName();
 
 // Forgets the registered defaults (tests start every case from a clean slate).
 void resetRegisteredDefaults();

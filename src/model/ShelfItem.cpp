@@ -1,23 +1,41 @@
 #include "model/ShelfItem.h"
 
+#include "core/NativePath.h"
 #include "platform/FileIcons.h"
 
-#include <QDir>
-
 ShelfItem::ShelfItem(const QUrl& url, bool isTemporary)
-    : ShelfItem(url, url.toLocalFile(), isTemporary)
+    : m_url(url), m_nativePath(NativePath::fromUrl(url)), m_key(NativePath::clean(m_nativePath)),
+      m_isTemporary(isTemporary)
 {
 }
 
-ShelfItem::ShelfItem(const QUrl& url, const QString& path, bool isTemporary)
-    : m_url(url), m_path(path), m_key(standardizedPath(path)), m_isTemporary(isTemporary)
+QString ShelfItem::path() const { return NativePath::display(m_nativePath); }
+
+QString ShelfItem::displayName() const
 {
+    return NativePath::display(NativePath::fileName(m_nativePath));
+}
+
+void ShelfItem::setFacts(const FileFacts& facts)
+{
+    // A type learnt from the file itself changes the icon (until a preview
+    // arrives, which always wins).
+    if (!m_hasPreview && (!m_facts || m_facts->mimeType != facts.mimeType))
+        m_thumbnail = QImage();
+    m_facts = facts;
+}
+
+QString ShelfItem::mimeType() const
+{
+    if (m_facts && !m_facts->mimeType.isEmpty())
+        return m_facts->mimeType;
+    return FileIcons::typeForName(displayName());
 }
 
 QImage ShelfItem::thumbnail() const
 {
     if (m_thumbnail.isNull())
-        m_thumbnail = FileIcons::iconForFile(m_path);
+        m_thumbnail = FileIcons::iconForType(mimeType());
     return m_thumbnail;
 }
 
@@ -27,9 +45,4 @@ void ShelfItem::setThumbnail(const QImage& image)
         return;
     m_thumbnail = image;
     m_hasPreview = true;
-}
-
-QString ShelfItem::standardizedPath(const QString& path)
-{
-    return QDir::cleanPath(path);
 }

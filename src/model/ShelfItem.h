@@ -1,50 +1,62 @@
 #pragma once
 
+#include "model/FileFacts.h"
+
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 // One file held by a shelf. Items are compared by identity only: two
 // ShelfItem pointers are the same item exactly when they point at the same
-// object. The picture starts as the file's icon and is replaced at most once
-// by a preview thumbnail.
+// object. The picture starts as the icon of the file's type and is replaced
+// at most once by a preview thumbnail.
 class ShelfItem
 {
 public:
+    // `url` must be a local file URL (NativePath::isLocalFile).
     ShelfItem(const QUrl& url, bool isTemporary);
-    // For callers that already hold the URL's local path.
-    ShelfItem(const QUrl& url, const QString& path, bool isTemporary);
     ShelfItem(const ShelfItem&) = delete;
     ShelfItem& operator=(const ShelfItem&) = delete;
 
     // The location exactly as it was handed to the store.
     const QUrl& url() const { return m_url; }
-    // The local path of url().
-    const QString& path() const { return m_path; }
-    // The path with "." and ".." segments resolved (links are not resolved);
+    // The path's bytes, as the file system knows them.
+    const QByteArray& nativePath() const { return m_nativePath; }
+    // The path as text, for showing (a name that is not UTF-8 shows U+FFFD).
+    QString path() const;
+    // The name a file manager shows: the last component, or "/" for the root.
+    QString displayName() const;
+    // The path's bytes with "." and ".." resolved (links are not resolved);
     // the store de-duplicates by it.
-    const QString& key() const { return m_key; }
+    const QByteArray& key() const { return m_key; }
     // True when the program wrote the file into one of its drop folders.
     bool isTemporary() const { return m_isTemporary; }
 
+    // What the file system last said about the file; nothing until the
+    // first answer has arrived (it is asked off the UI thread).
+    const std::optional<FileFacts>& facts() const { return m_facts; }
+    void setFacts(const FileFacts& facts);
+    // The file's MIME type: from its facts, else from its name.
+    QString mimeType() const;
+
     // The picture drawn for the item: the preview once one has arrived,
-    // otherwise the icon for the file's type. Never null.
+    // otherwise the icon of the file's type. Never null.
     QImage thumbnail() const;
     bool hasPreview() const { return m_hasPreview; }
     void setThumbnail(const QImage& image);
 
-    // Resolves "." and ".." in a local path, the way the store compares files.
-    static QString standardizedPath(const QString& path);
-
 private:
     QUrl m_url;
-    QString m_path;
-    QString m_key;
+    QByteArray m_nativePath;
+    QByteArray m_key;
     bool m_isTemporary;
     bool m_hasPreview = false;
-    // The file icon is looked up on first use: a shelf may take thousands of
+    std::optional<FileFacts> m_facts;
+    // The icon is looked up on first use: a shelf may take thousands of
     // files at once and only ever draws a few of them.
     mutable QImage m_thumbnail;
 };

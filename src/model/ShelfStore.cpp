@@ -1,33 +1,58 @@
 #include "model/ShelfStore.h"
 
+#include "core/NativePath.h"
 #include "platform/Thumbnailer.h"
 
-#include <QFileInfo>
 #include <QSet>
 
 #include <vector>
 
+namespace {
+
+using WeakItems = std::vector<std::weak_ptr<ShelfItem>>;
+
+std::shared_ptr<WeakItems> weakly(const QList<ShelfItemPtr>& items)
+{
+    auto weak = std::make_shared<WeakItems>();
+    weak->reserve(size_t(items.size()));
+    for (const ShelfItemPtr& item : items)
+        weak->push_back(item);
+    return weak;
+}
+
+QList<QByteArray> pathsOf(const QList<ShelfItemPtr>& items)
+{
+    QList<QByteArray> paths;
+    paths.reserve(items.size());
+    for (const ShelfItemPtr& item : items)
+        paths << item->nativePath();
+    return paths;
+}
+
+} // namespace
+
 void ShelfStore::add(const QList<QUrl>& urls, bool temporary)
 {
-    QSet<QString> held;
+    QSet<QByteArray> held;
     held.reserve(items.size());
     for (const ShelfItemPtr& item : std::as_const(items))
         held.insert(item->key());
 
     QList<ShelfItemPtr> added;
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
+        if (!NativePath::isLocalFile(url))
             continue;
-        const QString path = url.toLocalFile();
-        if (held.contains(ShelfItem::standardizedPath(path)))
+        auto item = std::make_shared<ShelfItem>(url, temporary);
+        if (held.contains(item->key()))
             continue;
-        added.append(std::make_shared<ShelfItem>(url, path, temporary));
+        added.append(std::move(item));
     }
     if (added.isEmpty())
         return;
 
     items.append(added);
     loadThumbnails(added);
+    loadFacts(added);
     if (onChange)
         onChange();
 }
@@ -43,30 +68,71 @@ void ShelfStore::remove(const QList<ShelfItemPtr>& victims)
         onChange();
 }
 
-void ShelfStore::pruneMissing()
+void ShelfStore::loadFacts(const QList<ShelfItemPtr>& newItems)
 {
-    QList<ShelfItemPtr> missing;
-    for (const ShelfItemPtr& item : std::as_const(items)) {
-        if (!QFileInfo::exists(item->path()))
-            missing.append(item);
-    }
-    if (!missing.isEmpty())
-        remove(missing);
+    const std::shared_ptr<WeakItems> weakItems = weakly(newItems);
+    const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+    FileProbe::request(pathsOf(newItems), true,
+                       [weakItems, weakStore](const QList<FileFacts>& facts) {
+                           for (size_t i = 0; i < weakItems->size(); ++i) {
+                               if (ShelfItemPtr item = weakItems->at(i).lock())
+                                   item->setFacts(facts.at(qsizetype(i)));
+                           }
+                           if (ShelfStorePtr store = weakStore.lock()) {
+                               if (store->onChange)
+                                   store->onChange();
+                           }
+                       });
+}
+
+void ShelfStore::pruneMissing(const QList<ShelfItemPtr>& among,
+                              std::function<void(qsizetype removed)> then)
+{
+    const QList<ShelfItemPtr> asked = among.isEmpty() ? items : among;
+    const std::shared_ptr<WeakItems> weakItems = weakly(asked);
+    const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+    FileProbe::request(
+        pathsOf(asked), false,
+        [weakItems, weakStore, then = std::move(then)](const QList<FileFacts>& facts) {
+            ShelfStorePtr store = weakStore.lock();
+            if (!store)
+                return;
+            QSet<const ShelfItem*> held;
+            for (const ShelfItemPtr& item : std::as_const(store->items))
+                held.insert(item.get());
+            QList<ShelfItemPtr> missing;
+            bool learnt = false;
+            for (size_t i = 0; i < weakItems->size(); ++i) {
+                ShelfItemPtr item = weakItems->at(i).lock();
+                if (!item || !held.contains(item.get()))
+                    continue;
+                FileFacts fresh = facts.at(qsizetype(i));
+                // A type read from the contents earlier still holds for the
+                // same file; this probe only looked at names.
+                if (item->facts() && fresh.exists && fresh.typeIsUnknown())
+                    fresh.mimeType = item->facts()->mimeType;
+                if (item->facts() != fresh) {
+                    item->setFacts(fresh);
+                    learnt = true;
+                }
+                if (!fresh.exists)
+                    missing << item;
+            }
+            if (!missing.isEmpty())
+                store->remove(missing);
+            else if (learnt && store->onChange)
+                store->onChange();
+            if (then)
+                then(missing.size());
+        });
 }
 
 void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
 {
-    QStringList paths;
-    paths.reserve(newItems.size());
-    auto weakItems = std::make_shared<std::vector<std::weak_ptr<ShelfItem>>>();
-    weakItems->reserve(newItems.size());
-    for (const ShelfItemPtr& item : newItems) {
-        paths << item->path();
-        weakItems->push_back(item);
-    }
+    const std::shared_ptr<WeakItems> weakItems = weakly(newItems);
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
     Thumbnailer::shared().request(
-        paths, Thumbnailer::preferredPixelSize(),
+        pathsOf(newItems), Thumbnailer::preferredPixelSize(),
         [weakItems, weakStore](qsizetype index, const QImage& image) {
             if (image.isNull() || index < 0 || size_t(index) >= weakItems->size())
                 return;

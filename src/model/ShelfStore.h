@@ -31,15 +31,21 @@ public:
 
     // Appends one item per local file URL whose standardized path is not
     // already held (URLs in the same call are not compared with each other),
-    // keeping the caller's form of each URL. Calls onChange once if anything
-    // was added, and once more per preview thumbnail that arrives.
+    // keeping the caller's form of each URL. URLs that are not local files
+    // (web links, other hosts, relative paths) are skipped. Calls onChange
+    // once if anything was added; then, off the UI thread, asks for each new
+    // file's facts and preview, and calls onChange once more per answer.
     void add(const QList<QUrl>& urls, bool temporary);
     // Removes these items (by identity). Always calls onChange once. Files on
     // disk are never touched.
     void remove(const QList<ShelfItemPtr>& victims);
-    // Removes the items whose files no longer exist; calls onChange once when
-    // there were any.
-    void pruneMissing();
+    // Asks the file system, off the UI thread, about `among` (all items when
+    // empty) and removes those of them whose files no longer exist and that
+    // are still held; calls onChange once when it removed any or learnt new
+    // facts. Then calls `then` with the number removed, if the store still
+    // exists.
+    void pruneMissing(const QList<ShelfItemPtr>& among = {},
+                      std::function<void(qsizetype removed)> then = {});
 
     // "Empty shelf", the one item's name, or "N items".
     QString summary() const;
@@ -48,9 +54,12 @@ public:
 
     // Where dropped content is written: <cache>/io.github.kavo.Kavo/Dropped.
     static QString droppedFilesRoot();
-    // Creates and returns a new, uniquely named folder under the root. The
-    // path is returned even when it could not be created.
-    static QString newDropFolder();
+    // Creates and returns a new, uniquely named folder under the root; an
+    // empty path, with `error` saying why, when it cannot be made (an
+    // unwritable cache, a symbolic link where Kavo's own folders belong).
+    static QString newDropFolder(QString* error = nullptr);
+    // Deletes a drop folder with whatever a failed drop left in it.
+    static void removeDropFolder(const QString& folder);
     // Deletes entries directly under the root that were created more than
     // seven days before `now` (or whose date cannot be read). Never follows
     // symbolic links: a link is removed as a link.
@@ -64,6 +73,7 @@ public:
 
 private:
     void loadThumbnails(const QList<ShelfItemPtr>& newItems);
+    void loadFacts(const QList<ShelfItemPtr>& newItems);
 };
 
 using ShelfStorePtr = std::shared_ptr<ShelfStore>;

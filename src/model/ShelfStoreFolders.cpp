@@ -4,11 +4,13 @@
 #include "model/ShelfStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QStandardPaths>
 #include <QUuid>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,12 +72,60 @@ QString ShelfStore::droppedFilesRoot()
     return cache + QStringLiteral("/" KAVO_APP_ID "/Dropped");
 }
 
-QString ShelfStore::newDropFolder()
+QString ShelfStore::newDropFolder(QString* error)
 {
-    const QString folder = droppedFilesRoot() + u'/' +
-                           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    QDir().mkpath(folder);
-    return folder;
+    // The folders Kavo owns below the cache folder are made and entered one
+    // by one, never through a symbolic link: a link put in their place must
+    // not send dropped content somewhere else (the clean-up would never find
+    // it there either).
+    const QString cache = droppedFilesRoot().section(u'/', 0, -3);
+    const QString name = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    auto fail = [error](const QString& where, int code) {
+        if (error)
+            *error = code == ELOOP || code == ENOTDIR
+                         ? QStringLiteral("%1 is not a folder (a link is not followed)").arg(where)
+                         : QStringLiteral("%1: %2").arg(where, QString::fromLocal8Bit(
+                                                                   std::strerror(code)));
+        return QString();
+    };
+    QDir().mkpath(cache);
+    int fd = open(QFile::encodeName(cache).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return fail(cache, errno);
+    QString path = cache;
+    for (const QString& level : {QStringLiteral(KAVO_APP_ID), QStringLiteral("Dropped"), name}) {
+        path += u'/' + level;
+        const QByteArray native = QFile::encodeName(level);
+        if (mkdirat(fd, native.constData(), 0700) != 0 && errno != EEXIST) {
+            const int code = errno;
+            ::close(fd);
+            return fail(path, code);
+        }
+        const int next =
+            openat(fd, native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int code = errno;
+        ::close(fd);
+        if (next < 0)
+            return fail(path, code);
+        fd = next;
+    }
+    ::close(fd);
+    return path;
+}
+
+void ShelfStore::removeDropFolder(const QString& folder)
+{
+    // Only ever a folder directly under the root, and only what is inside
+    // it: never a link's target.
+    const QFileInfo info(folder);
+    if (info.absolutePath() != droppedFilesRoot())
+        return;
+    const int rootFd = open(QFile::encodeName(droppedFilesRoot()).constData(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (rootFd < 0)
+        return;
+    removeTreeAt(rootFd, QFile::encodeName(info.fileName()).constData());
+    ::close(rootFd);
 }
 
 QDateTime ShelfStore::entryDate(const QString& path)

@@ -1,8 +1,7 @@
 // The two texts that describe a shelf: its title (summary) and the line under
-// it (detail). Both are computed from the file system on every read.
+// it (detail), from the items and what the file system last said of them.
 #include "model/ShelfStore.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QStringList>
@@ -12,14 +11,6 @@ namespace {
 const QString emptyShelfHint = QStringLiteral("Shake a drag or press Ctrl+Alt+Space");
 const QString separator = QStringLiteral(" \u00B7 ");
 
-// The name a file manager shows for a path: its last component, or the whole
-// path for the root folder.
-QString displayName(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
 } // namespace
 
 QString ShelfStore::summary() const
@@ -28,7 +19,7 @@ QString ShelfStore::summary() const
     if (n == 0)
         return QStringLiteral("Empty shelf");
     if (n == 1)
-        return displayName(items.first()->path());
+        return items.first()->displayName();
     return QString::number(n) + QStringLiteral(" items");
 }
 
@@ -38,16 +29,19 @@ QString ShelfStore::detail() const
     if (n == 0)
         return emptyShelfHint;
 
+    // From what the file system last said about each file (asked off the UI
+    // thread); a file not heard of yet, like one that vanished, counts as a
+    // file of size 0.
     qint64 folders = 0;
     qint64 bytes = 0;
     for (const ShelfItemPtr& item : items) {
-        const QFileInfo info(item->path());
-        if (!info.exists())
-            continue; // a vanished file counts as a file of size 0
-        if (info.isDir())
+        const std::optional<FileFacts>& facts = item->facts();
+        if (!facts || !facts->exists)
+            continue;
+        if (facts->isDir)
             ++folders;
         else
-            bytes += info.size();
+            bytes += facts->size;
     }
 
     QStringList pieces;
@@ -59,10 +53,10 @@ QString ShelfStore::detail() const
         pieces << QString::number(folders) + QStringLiteral(" folders");
 
     if (n == 1 && folders == 0) {
-        const QString path = items.first()->path();
-        if (QFileInfo::exists(path)) {
+        const std::optional<FileFacts>& facts = items.first()->facts();
+        if (facts && facts->exists && !facts->mimeType.isEmpty()) {
             static const QMimeDatabase db;
-            const QString kind = db.mimeTypeForFile(path).comment();
+            const QString kind = db.mimeTypeForName(facts->mimeType).comment();
             if (!kind.isEmpty())
                 pieces.prepend(kind);
         }

@@ -9,7 +9,6 @@
 #include <QMimeDatabase>
 
 namespace FileIcons {
-namespace {
 
 // Without a desktop session Qt may search no icon folders at all, or only
 // hicolor, which holds no MIME type icons. Add the XDG icon folders and let
@@ -40,6 +39,8 @@ void ensureIconTheme()
     Q_UNUSED(done);
 }
 
+namespace {
+
 QImage render(const QMimeType& type)
 {
     ensureIconTheme();
@@ -56,26 +57,22 @@ QImage render(const QMimeType& type)
 
 } // namespace
 
-QImage iconForFile(const QString& path)
+QImage iconForType(const QString& mimeType)
 {
-    static QMimeDatabase db;
     static QHash<QString, QImage> cache;
-
-    const QFileInfo info(path);
-    QMimeType type;
-    if (info.isDir()) {
-        type = db.mimeTypeForName(QStringLiteral("inode/directory"));
-    } else {
-        type = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-        if (type.isDefault() && info.isFile())
-            type = db.mimeTypeForFile(info, QMimeDatabase::MatchContent);
-    }
-    auto it = cache.constFind(type.name());
+    auto it = cache.constFind(mimeType);
     if (it != cache.constEnd())
         return *it;
-    QImage img = render(type);
-    cache.insert(type.name(), img);
+    static const QMimeDatabase db;
+    QImage img = render(db.mimeTypeForName(mimeType));
+    cache.insert(mimeType, img);
     return img;
+}
+
+QString typeForName(const QString& fileName)
+{
+    static const QMimeDatabase db;
+    return db.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension).name();
 }
 
 } // namespace FileIcons

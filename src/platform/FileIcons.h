@@ -7,11 +7,19 @@
 // falling back to Kavo's own document symbol, so there is always an image.
 namespace FileIcons {
 
+// Makes the desktop's icon theme (and the XDG icon folders, where Kavo's own
+// icons live) available to QIcon::fromTheme, once.
+void ensureIconTheme();
+
 // Side of the rendered icons, in pixels.
 inline constexpr int iconPixels = 256;
 
-// Looks the type up by the file's name (and, for files with an unknown
-// extension, by their first bytes); icons are cached per type. Main thread.
-QImage iconForFile(const QString& path);
+// The icon of a MIME type (by name, such as "image/png"); cached per type.
+// Main thread; never touches a file.
+QImage iconForType(const QString& mimeType);
+
+// The MIME type a file name suggests, without looking at the file:
+// "application/octet-stream" when the name does not tell.
+QString typeForName(const QString& fileName);
 
 } // namespace FileIcons

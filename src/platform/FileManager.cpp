@@ -1,23 +1,25 @@
 #include "platform/FileManager.h"
 
+#include "core/NativePath.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QStringList>
 
 namespace FileManager {
 namespace {
 
+// Where no file manager shows items, the folder holding the first one
+// opens instead (worked out from the path alone: a file on a stalled mount
+// must not hold up the UI thread).
 void openFolderOf(const QUrl& file)
 {
-    const QString path = file.toLocalFile();
-    const QFileInfo info(path);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.isDir() && !info.isSymLink()
-                                                      ? info.absoluteFilePath()
-                                                      : info.absolutePath()));
+    const QByteArray path = NativePath::fromUrl(file);
+    if (!path.isEmpty())
+        QDesktopServices::openUrl(NativePath::toUrl(NativePath::folder(path)));
 }
 
 } // namespace

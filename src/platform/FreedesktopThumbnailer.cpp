@@ -1,5 +1,7 @@
 #include "platform/FreedesktopThumbnailer.h"
 
+#include "core/NativePath.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,6 +14,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -119,7 +125,8 @@ FreedesktopThumbnailer::~FreedesktopThumbnailer()
     m_pool.waitForDone();
 }
 
-void FreedesktopThumbnailer::request(const QStringList& paths, int pixelSize, Callback done)
+void FreedesktopThumbnailer::request(const QList<QByteArray>& paths, int pixelSize,
+                                     Callback done)
 {
     if (paths.isEmpty() || !done)
         return;
@@ -169,30 +176,33 @@ void FreedesktopThumbnailer::drain()
     }
 }
 
-void FreedesktopThumbnailer::waitForIdle() { m_pool.waitForDone(); }
+bool FreedesktopThumbnailer::waitForIdle(int timeoutMs) { return m_pool.waitForDone(timeoutMs); }
 
-QImage FreedesktopThumbnailer::makeThumbnail(const QString& path, int pixelSize) const
+QImage FreedesktopThumbnailer::makeThumbnail(const QByteArray& path, int pixelSize) const
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::access(path.constData(), R_OK) != 0)
         return {};
-    QImage img = fromCache(path, pixelSize);
+    QImage img = fromCache(path, st.st_mtim.tv_sec, pixelSize);
     if (img.isNull())
         img = fromImageReader(path, pixelSize);
-    if (img.isNull())
-        img = fromExternal(path, pixelSize);
+    // External thumbnailers take the path as text: only names that are
+    // UTF-8 survive the trip.
+    const QString text = NativePath::display(path);
+    if (img.isNull() && text.toUtf8() == path)
+        img = fromExternal(text, pixelSize);
     return img;
 }
 
-QImage FreedesktopThumbnailer::fromCache(const QString& path, int pixelSize) const
+QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const
 {
-    const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
+    const QByteArray uri = NativePath::toUrl(path).toEncoded();
     const QString name = QString::fromLatin1(
                              QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
                          QStringLiteral(".png");
     const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                          QStringLiteral("/thumbnails/");
-    const qint64 mtime = QFileInfo(path).lastModified().toSecsSinceEpoch();
 
     QStringList sizes;
     if (pixelSize > 256)
@@ -219,9 +229,20 @@ QImage FreedesktopThumbnailer::fromCache(const QString& path, int pixelSize) con
     return {};
 }
 
-QImage FreedesktopThumbnailer::fromImageReader(const QString& path, int pixelSize) const
+QImage FreedesktopThumbnailer::fromImageReader(const QByteArray& path, int pixelSize) const
 {
-    QImageReader reader(path);
+    // Opened by its bytes: Qt's own file names cannot hold every Linux name.
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    // The name's suffix is only a hint: the contents decide.
+    const QByteArray name = NativePath::fileName(path);
+    QImageReader reader(&file, name.mid(name.lastIndexOf('.') + 1).toLower());
     reader.setAutoTransform(true);
     if (!reader.canRead())
         return {};

@@ -23,15 +23,16 @@ public:
     FreedesktopThumbnailer();
     ~FreedesktopThumbnailer() override;
 
-    void request(const QStringList& paths, int pixelSize, Callback done) override;
+    void request(const QList<QByteArray>& paths, int pixelSize, Callback done) override;
 
     // The thumbnail of one file, made on the calling thread; null when there
     // is none. Exposed for tests and benchmarks.
-    QImage makeThumbnail(const QString& path, int pixelSize) const;
+    QImage makeThumbnail(const QByteArray& path, int pixelSize) const;
 
     // Blocks until every queued file has been handled and its thumbnail, if
-    // any, posted to the main thread.
-    void waitForIdle();
+    // any, posted to the main thread, or `timeoutMs` has passed (-1: no
+    // limit); answers whether all work is done.
+    bool waitForIdle(int timeoutMs = -1) override;
 
     // How long an external thumbnailer may run before it is abandoned.
     static constexpr int externalTimeoutMs = 15000;
@@ -44,15 +45,15 @@ private:
     };
 
     void drain();
-    QImage fromCache(const QString& path, int pixelSize) const;
-    QImage fromImageReader(const QString& path, int pixelSize) const;
+    QImage fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const;
+    QImage fromImageReader(const QByteArray& path, int pixelSize) const;
     QImage fromExternal(const QString& path, int pixelSize) const;
     void loadExternalThumbnailers();
 
     // One request: its files are taken from the front, one at a time.
     struct Batch
     {
-        QStringList paths;
+        QList<QByteArray> paths;
         int pixelSize = 0;
         Callback done;
         qsizetype next = 0; // guarded by m_mutex

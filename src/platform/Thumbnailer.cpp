@@ -17,8 +17,16 @@ std::unique_ptr<Thumbnailer>& sharedSlot()
 }
 
 // The shared thumbnailer goes away with the application object, while the
-// event loop that its results are posted to still exists.
-void destroyShared() { sharedSlot().reset(); }
+// event loop that its results are posted to still exists. A thumbnail stuck
+// on a stalled mount must not hold the program's exit: then it is left to
+// the end of the process.
+void destroyShared()
+{
+    std::unique_ptr<Thumbnailer>& slot = sharedSlot();
+    if (slot && !slot->waitForIdle(1000))
+        (void)slot.release();
+    slot.reset();
+}
 
 } // namespace
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
-#include <QStringList>
+#include <QList>
 
 #include <functional>
 #include <memory>
@@ -19,8 +20,9 @@ public:
     using Callback = std::function<void(qsizetype index, const QImage& thumbnail)>;
 
     virtual ~Thumbnailer() = default;
-    // `pixelSize` is the larger side of the wanted thumbnails.
-    virtual void request(const QStringList& paths, int pixelSize, Callback done) = 0;
+    // `paths` are the files' path bytes; `pixelSize` is the larger side of
+    // the wanted thumbnails.
+    virtual void request(const QList<QByteArray>& paths, int pixelSize, Callback done) = 0;
 
     // The process-wide thumbnailer (freedesktop cache, Qt's image readers,
     // then the installed thumbnailers). Created on first use.
@@ -32,11 +34,15 @@ public:
     // The size the shelf asks for: 256 points at the primary screen's device
     // pixel ratio, or 2.0 without a screen.
     static int preferredPixelSize();
+
+    // Waits up to `timeoutMs` for work in progress to end; answers whether
+    // it did.
+    virtual bool waitForIdle(int timeoutMs) { Q_UNUSED(timeoutMs); return true; }
 };
 
 // A thumbnailer that never finds a preview (every file keeps its icon).
 class NullThumbnailer final : public Thumbnailer
 {
 public:
-    void request(const QStringList&, int, Callback) override {}
+    void request(const QList<QByteArray>&, int, Callback) override {}
 };

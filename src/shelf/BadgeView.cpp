@@ -27,9 +27,20 @@ QFont BadgeView::textFont() const
     return f;
 }
 
+qreal BadgeView::digitWidth() const
+{
+    // The widest digit: every digit is drawn in a cell this wide, whether or
+    // not the font's own figures are of equal width.
+    const QFontMetricsF fm(textFont());
+    qreal widest = 0;
+    for (char d = '0'; d <= '9'; ++d)
+        widest = std::max(widest, fm.horizontalAdvance(QLatin1Char(d)));
+    return widest;
+}
+
 QSize BadgeView::sizeHint() const
 {
-    const qreal text = QFontMetricsF(textFont()).horizontalAdvance(QString::number(m_count));
+    const qreal text = digitWidth() * QString::number(m_count).size();
     return QSize(int(std::ceil(std::max(text + 14, 24.0))), 18);
 }
 
@@ -43,5 +54,11 @@ void BadgeView::paintEvent(QPaintEvent*)
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     p.setPen(Qt::white);
     p.setFont(textFont());
-    p.drawText(r, Qt::AlignCenter, QString::number(m_count));
+    const QString digits = QString::number(m_count);
+    const qreal cell = digitWidth();
+    qreal x = r.center().x() - cell * digits.size() / 2;
+    for (const QChar digit : digits) {
+        p.drawText(QRectF(x, r.top(), cell, r.height()), Qt::AlignCenter, QString(digit));
+        x += cell;
+    }
 }

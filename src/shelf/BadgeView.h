@@ -17,6 +17,7 @@ public:
     // Width: the text's width plus 14, at least 24; height 18.
     QSize sizeHint() const override;
     QFont textFont() const;
+    qreal digitWidth() const;
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -5,26 +5,15 @@
 #include "shelf/SymbolButton.h"
 
 #include <QContextMenuEvent>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QMenu>
 #include <QPainter>
 
 #include <cmath>
 
-namespace {
-
-QString displayName(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
-} // namespace
-
 ItemRowView::ItemRowView(ShelfItemPtr item, QWidget* parent)
     : QWidget(parent), m_item(std::move(item)), m_picture(m_item->thumbnail()),
-      m_name(displayName(m_item->path()))
+      m_name(m_item->displayName())
 {
     setFont(ShelfColors::font(this, 12));
     setAccessibleName(m_name);
@@ -104,8 +93,11 @@ void ItemRowView::leaveEvent(QEvent* e)
 
 void ItemRowView::mousePressEvent(QMouseEvent* e)
 {
-    // A row never moves the shelf.
+    // A row never moves the shelf. The press activates it, as one on its
+    // background does, so that its keys work where no window manager
+    // activates windows that are clicked.
     e->accept();
+    window()->activateWindow();
     if (e->button() != Qt::LeftButton)
         return;
     m_mouseDownPoint = e->scenePosition();

@@ -1,9 +1,11 @@
 #include "shelf/PreviewPanel.h"
 
+#include "core/Background.h"
+#include "core/NativePath.h"
+#include "model/FileFacts.h"
 #include "platform/FileIcons.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -15,7 +17,12 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-#include <QtConcurrent>
+#include <QFutureInterface>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <optional>
 
 namespace {
 
@@ -27,17 +34,29 @@ struct Loaded
     QString kind; // "image", "text" or "file"
     QImage image;
     QString text;
+    QString mimeType;
+    std::optional<qint64> size; // of a regular file
 };
 
-// Runs on a worker thread: decodes a picture (scaled to fit `box` while
-// decoding) or reads the beginning of a text file.
-Loaded load(const QString& path, QSize box)
+// Runs on a worker thread (the file may be on a stalled mount): decodes a
+// picture (scaled to fit `box` while decoding) or reads the beginning of a
+// text file, and says what the file is.
+Loaded load(const QByteArray& path, QSize box)
 {
-    Loaded out{QStringLiteral("file"), {}, {}};
-    const QFileInfo info(path);
-    if (!info.isFile())
+    Loaded out{QStringLiteral("file"), {}, {}, {}, std::nullopt};
+    const FileFacts facts = FileFacts::probe(path);
+    out.mimeType = facts.mimeType;
+    if (!facts.exists || facts.isDir || facts.mimeType.startsWith(u"inode/"))
         return out;
-    QImageReader reader(path);
+    out.size = facts.size;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return out;
+    }
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     if (reader.canRead()) {
         const QSize size = reader.size();
@@ -50,14 +69,21 @@ Loaded load(const QString& path, QSize box)
         }
     }
     static const QMimeDatabase db;
-    if (db.mimeTypeForFile(info).inherits(QStringLiteral("text/plain"))) {
-        QFile f(path);
-        if (f.open(QIODevice::ReadOnly)) {
-            out.text = QString::fromUtf8(f.read(maxTextBytes));
-            out.kind = QStringLiteral("text");
-        }
+    if (db.mimeTypeForName(facts.mimeType).inherits(QStringLiteral("text/plain"))) {
+        file.seek(0);
+        out.text = QString::fromUtf8(file.read(maxTextBytes));
+        out.kind = QStringLiteral("text");
     }
     return out;
+}
+
+QString fileDetails(const QString& name, const QString& mimeType, std::optional<qint64> size)
+{
+    static const QMimeDatabase db;
+    QString details = name + u'\n' + db.mimeTypeForName(mimeType).comment();
+    if (size)
+        details += u'\n' + QLocale().formattedDataSize(*size, 1, QLocale::DataSizeSIFormat);
+    return details;
 }
 
 PreviewPanel* sharedPanel = nullptr;
@@ -141,7 +167,21 @@ void PreviewPanel::reloadData()
     const int n = itemCount();
     if (m_index >= n)
         m_index = std::max(0, n - 1);
+    // The same item as before (the shelf only redrew, say for a new
+    // picture): keep what is shown, only the count may have changed.
+    if (!m_shownUrl.isEmpty() && currentUrl() == m_shownUrl) {
+        showCaption();
+        return;
+    }
     showCurrent();
+}
+
+void PreviewPanel::release(const QObject* owner)
+{
+    if (!sharedPanel || !sharedPanel->isControlledBy(owner))
+        return;
+    sharedPanel->hide();
+    sharedPanel->setDataSource({});
 }
 
 void PreviewPanel::setCurrentIndex(int index)
@@ -151,11 +191,24 @@ void PreviewPanel::setCurrentIndex(int index)
     showCurrent();
 }
 
+void PreviewPanel::showCaption()
+{
+    const int n = itemCount();
+    const QString name = displayName(m_shownUrl);
+    m_caption->setText(n > 1 ? QStringLiteral("%1 (%2 of %3)").arg(name).arg(m_index + 1).arg(n)
+                             : name);
+}
+
+QString PreviewPanel::displayName(const QUrl& url)
+{
+    return NativePath::display(NativePath::fileName(NativePath::fromUrl(url)));
+}
+
 void PreviewPanel::showCurrent()
 {
     const QUrl url = currentUrl();
-    const int n = itemCount();
     ++m_loadToken;
+    m_shownUrl = url;
     if (url.isEmpty()) {
         m_kind = QStringLiteral("none");
         m_icon->clear();
@@ -164,27 +217,22 @@ void PreviewPanel::showCurrent()
         m_pages->setCurrentIndex(2);
         return;
     }
-    const QString path = url.toLocalFile();
-    const QFileInfo info(path);
-    const QString name = info.fileName().isEmpty() ? path : info.fileName();
-    m_caption->setText(n > 1 ? QStringLiteral("%1 (%2 of %3)").arg(name).arg(m_index + 1).arg(n)
-                             : name);
+    showCaption();
 
-    // Until the file is read: its icon, name, kind and size.
-    static const QMimeDatabase db;
+    // Until the file has been read off the UI thread: the icon its name
+    // suggests, and the name.
+    const QString name = displayName(url);
+    const QString byName = FileIcons::typeForName(name);
     m_kind = QStringLiteral("file");
-    m_icon->setPixmap(QPixmap::fromImage(FileIcons::iconForFile(path))
+    m_icon->setPixmap(QPixmap::fromImage(FileIcons::iconForType(byName))
                           .scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    QString details = name + u'\n' + db.mimeTypeForFile(path).comment();
-    if (info.isFile())
-        details += u'\n' + QLocale().formattedDataSize(info.size(), 1, QLocale::DataSizeSIFormat);
-    m_info->setText(details);
+    m_info->setText(name);
     m_pages->setCurrentIndex(2);
 
     const quint64 token = m_loadToken;
     const QSize box = m_pages->size().expandedTo(QSize(320, 240)) * devicePixelRatioF();
     auto* watcher = new QFutureWatcher<Loaded>(this);
-    connect(watcher, &QFutureWatcher<Loaded>::finished, this, [this, watcher, token] {
+    connect(watcher, &QFutureWatcher<Loaded>::finished, this, [this, watcher, token, name] {
         watcher->deleteLater();
         if (token != m_loadToken)
             return; // the user has moved on
@@ -194,14 +242,26 @@ void PreviewPanel::showCurrent()
             pix.setDevicePixelRatio(devicePixelRatioF());
             m_image->setPixmap(pix);
             m_pages->setCurrentIndex(0);
-            m_kind = loaded.kind;
         } else if (loaded.kind == u"text") {
             m_text->setPlainText(loaded.text);
             m_pages->setCurrentIndex(1);
-            m_kind = loaded.kind;
+        } else {
+            const QString type = loaded.mimeType.isEmpty() ? FileIcons::typeForName(name)
+                                                           : loaded.mimeType;
+            m_icon->setPixmap(QPixmap::fromImage(FileIcons::iconForType(type))
+                                  .scaled(128, 128, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            m_info->setText(fileDetails(name, type, loaded.size));
         }
+        m_kind = loaded.kind;
     });
-    watcher->setFuture(QtConcurrent::run(load, path, box));
+    const QByteArray path = NativePath::fromUrl(url);
+    QFutureInterface<Loaded> promise;
+    promise.reportStarted();
+    watcher->setFuture(promise.future());
+    Background::run([promise, path, box]() mutable {
+        promise.reportAndMoveResult(load(path, box));
+        promise.reportFinished();
+    });
 }
 
 void PreviewPanel::keyPressEvent(QKeyEvent* e)

@@ -13,7 +13,8 @@ class QStackedWidget;
 // Kavo's preview window, one per process: it shows one item of the shelf
 // that opened it (pictures scaled to fit, text files as text, anything else
 // as its large icon with name, kind and size). Arrow keys step through the
-// items; Space and Escape close it. Files are read off the UI thread.
+// items; Space and Escape close it. Files are read off the UI thread, and an
+// item stays on show without flicker while its shelf redraws.
 class PreviewPanel : public QWidget
 {
     Q_OBJECT
@@ -37,6 +38,9 @@ public:
     bool isControlledBy(const QObject* owner) const;
     // Asks the source again (it calls this whenever its items change).
     void reloadData();
+    // Hides the shared panel and forgets its source if `owner` controls it
+    // (the shelf closes).
+    static void release(const QObject* owner);
 
     int itemCount() const;
     int currentIndex() const { return m_index; }
@@ -53,9 +57,12 @@ protected:
 private:
     PreviewPanel();
     void showCurrent();
+    void showCaption();
+    static QString displayName(const QUrl& url);
 
     DataSource m_source;
     int m_index = 0;
+    QUrl m_shownUrl;
     QString m_kind = QStringLiteral("none");
     quint64 m_loadToken = 0;
     QStackedWidget* m_pages;

@@ -1,24 +1,38 @@
 #include "shelf/PromiseReceiver.h"
 
+#include "core/NativePath.h"
+
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QThreadPool>
 #include <QUrl>
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 PromiseReceiver::PromiseReceiver(const QString& folder, std::weak_ptr<ShelfStore> store,
                                  QObject* parent)
     : QObject(parent), m_folder(folder), m_store(std::move(store))
 {
-    m_watcher.addPath(folder);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &PromiseReceiver::scan);
+    m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotify >= 0 &&
+        inotify_add_watch(m_inotify, QFile::encodeName(folder).constData(),
+                          IN_CLOSE_WRITE | IN_MOVED_TO | IN_ONLYDIR) >= 0) {
+        m_notifier = new QSocketNotifier(m_inotify, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &PromiseReceiver::readEvents);
+    }
     m_end.setSingleShot(true);
-    connect(&m_end, &QTimer::timeout, this, [this] {
-        scan();
-        deleteLater();
-    });
+    connect(&m_end, &QTimer::timeout, this, &PromiseReceiver::end);
     m_end.start(limitMs);
-    scan();
+}
+
+PromiseReceiver::~PromiseReceiver()
+{
+    if (m_inotify >= 0)
+        ::close(m_inotify);
 }
 
 QThreadPool* PromiseReceiver::promisePool()
@@ -27,58 +41,83 @@ QThreadPool* PromiseReceiver::promisePool()
     return &pool;
 }
 
-void PromiseReceiver::sourceFinished()
+void PromiseReceiver::sourceFinished(bool saved)
 {
-    m_finished = true;
-    scan();
-    m_end.start(graceMs);
+    m_saved = saved;
+    if (saved)
+        scan();
+    m_end.start(saved ? graceMs : limitMs);
+}
+
+void PromiseReceiver::readEvents()
+{
+    // A file the source closed after writing, or moved in, is complete.
+    QList<QByteArray> names;
+    alignas(inotify_event) char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(m_inotify, buffer, sizeof(buffer));
+        if (n <= 0)
+            break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            if (event->len > 0)
+                names << QByteArray(event->name);
+        }
+    }
+    // A hidden name is a source's work in progress until it says it saved.
+    if (!m_saved)
+        names.removeIf([](const QByteArray& name) { return name.startsWith('.'); });
+    arrived(names);
+    if (m_saved)
+        scan();
 }
 
 void PromiseReceiver::scan()
 {
-    // One listing at a time; changes during it trigger one more.
-    if (m_scanning) {
-        m_rescan = true;
-        return;
-    }
-    m_scanning = true;
     QPointer<PromiseReceiver> self(this);
-    const QString folder = m_folder;
-    // While the source is still saving, hidden entries are its work in
-    // progress (partial files); once it has answered, everything counts.
-    const QDir::Filters filters = QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot |
-                                  (m_finished ? QDir::Hidden : QDir::Filters());
-    promisePool()->start([self, folder, filters] {
-        const QStringList names =
-            QDir(folder).entryList(filters, QDir::Time | QDir::Reversed);
-        QStringList paths;
-        for (const QString& n : names)
-            paths << folder + u'/' + n;
+    const QByteArray folder = QFile::encodeName(m_folder);
+    promisePool()->start([self, folder] {
+        QList<QByteArray> names;
+        if (DIR* dir = opendir(folder.constData())) {
+            while (dirent* entry = readdir(dir)) {
+                const QByteArray name(entry->d_name);
+                if (name != "." && name != "..")
+                    names << name;
+            }
+            closedir(dir);
+        }
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self, paths] {
+            QCoreApplication::instance(), [self, names] {
                 if (self)
-                    self->added(paths);
+                    self->arrived(names);
             },
             Qt::QueuedConnection);
     });
 }
 
-void PromiseReceiver::added(const QStringList& paths)
+void PromiseReceiver::arrived(const QList<QByteArray>& names)
 {
-    m_scanning = false;
     QList<QUrl> fresh;
-    for (const QString& p : paths) {
-        if (!m_seen.contains(p)) {
-            m_seen.insert(p);
-            fresh << QUrl::fromLocalFile(p);
-        }
+    const QByteArray folder = QFile::encodeName(m_folder);
+    for (const QByteArray& name : names) {
+        if (m_seen.contains(name))
+            continue;
+        m_seen.insert(name);
+        fresh << NativePath::toUrl(folder + '/' + name);
     }
-    if (!fresh.isEmpty()) {
-        if (ShelfStorePtr store = m_store.lock())
-            store->add(fresh, true);
+    if (fresh.isEmpty())
+        return;
+    if (ShelfStorePtr store = m_store.lock())
+        store->add(fresh, true);
+}
+
+void PromiseReceiver::end()
+{
+    if (m_seen.isEmpty()) {
+        ShelfStore::removeDropFolder(m_folder);
+        if (onNothing)
+            onNothing();
     }
-    if (m_rescan) {
-        m_rescan = false;
-        scan();
-    }
+    deleteLater();
 }

@@ -1,11 +1,13 @@
 #include "shelf/ShelfContentView.h"
 
+#include "platform/Alerts.h"
 #include "platform/FileManager.h"
 #include "shelf/BadgeView.h"
 #include "shelf/ElidedLabel.h"
 #include "shelf/FlippedView.h"
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
+#include "shelf/MoveWatcher.h"
 #include "shelf/OverlayScrollBar.h"
 #include "shelf/PopEffect.h"
 #include "shelf/PreviewPanel.h"
@@ -29,8 +31,10 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
       m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new QScrollArea),
       m_listDoc(new FlippedView),
       m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
-      m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter))
+      m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter)),
+      m_moves(new MoveWatcher(m_store, this))
 {
+    onNotice = Alerts::notify;
     resize(shelfWidth, stackHeight);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -46,6 +50,12 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     m_stackArea->onClick = [self] {
         if (self)
             self->toggleList();
+    };
+    // Dragged items whose files a target moved away later: a shelf emptied
+    // so closes, as at the end of the drag.
+    m_moves->onEmptied = [self] {
+        if (self && self->onClose)
+            self->onClose();
     };
 
     m_scroll->setParent(this);
@@ -86,7 +96,7 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     reload();
 }
 
-ShelfContentView::~ShelfContentView() = default;
+ShelfContentView::~ShelfContentView() { PreviewPanel::release(this); }
 
 int ShelfContentView::listHeight(qsizetype n)
 {
@@ -97,6 +107,7 @@ void ShelfContentView::reload()
 {
     const QList<ShelfItemPtr>& items = m_store->items;
     const qsizetype n = items.size();
+    m_moves->forgetGone();
 
     m_stackArea->items = items;
     m_stackArea->update();

@@ -16,6 +16,7 @@ class ElidedLabel;
 class FlippedView;
 class HighlightView;
 class ItemRowView;
+class MoveWatcher;
 class OverlayScrollBar;
 class QMenu;
 class QMimeData;
@@ -68,6 +69,10 @@ public:
     // The menu "Share…" opens: the sharing services found on this machine.
     QMenu* makeShareMenu();
 
+    // Tells the user about content a drop could not save (the title names
+    // it, the text says why); a notice that does not wait, by default.
+    std::function<void(const QString& title, const QString& text)> onNotice;
+
     // Takes dropped content from `source` (another view, or null for another
     // program); answers whether anything was taken.
     bool takeDrop(const QMimeData* mime, QObject* source);
@@ -106,6 +111,8 @@ public:
     ElidedLabel* detailLabel() const { return m_detailLabel; }
     HighlightView* highlight() const { return m_highlight; }
     const QList<ItemRowView*>& rows() const { return m_rows; }
+    // The items dragged out earlier, watched for their files leaving.
+    MoveWatcher* moves() const { return m_moves; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -129,11 +136,18 @@ private:
     void setDropHover(bool on);
     bool isOwnDrag(const QObject* source) const;
     void endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action);
+    // What a drop could not save, and why.
+    struct Unsaved
+    {
+        QString name;
+        QString reason;
+    };
     bool takeFiles(const QMimeData* mime);
     bool takePromise(const QMimeData* mime);
     bool takeImage(const QMimeData* mime);
-    bool takeLink(const QMimeData* mime);
-    bool takeText(const QMimeData* mime);
+    bool takeLink(const QMimeData* mime, Unsaved* unsaved);
+    bool takeText(const QMimeData* mime, Unsaved* unsaved);
+    void reportUnsaved(const QString& name, const QString& reason);
 
     ShelfStorePtr m_store;
     HighlightView* m_highlight;
@@ -149,6 +163,7 @@ private:
     bool m_listMode = false;
     QList<ItemRowView*> m_rows;
     QList<ShelfItemPtr> m_draggingOut;
+    MoveWatcher* m_moves;
     QPointer<QVariantAnimation> m_pop;
     // Moving the shelf by hand where the window system cannot.
     std::optional<QPointF> m_moveOffset;

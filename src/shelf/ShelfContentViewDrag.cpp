@@ -4,9 +4,9 @@
 #include "shelf/ShelfContentView.h"
 
 #include "shelf/ItemRowView.h"
+#include "shelf/MoveWatcher.h"
 
 #include <QDrag>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
@@ -55,12 +55,15 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
     Q_UNUSED(event);
     if (items.isEmpty())
         return;
-    m_draggingOut = items;
-    const bool oneRow = items.size() == 1 && qobject_cast<ItemRowView*>(source);
+    // A copy: the list given may be the store's own, and items that arrive
+    // while the drag runs are not part of it.
+    const QList<ShelfItemPtr> dragged = items;
+    m_draggingOut = dragged;
+    const bool oneRow = dragged.size() == 1 && qobject_cast<ItemRowView*>(source);
     const int side = oneRow ? rowImageSide : stackImageSide;
 
     QList<QUrl> urls;
-    for (const ShelfItemPtr& item : items)
+    for (const ShelfItemPtr& item : dragged)
         urls << item->url();
     auto* mime = new QMimeData;
     mime->setUrls(urls);
@@ -70,7 +73,7 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     QPoint hotSpot;
-    drag->setPixmap(dragImage(items, side, &hotSpot, devicePixelRatioF()));
+    drag->setPixmap(dragImage(dragged, side, &hotSpot, devicePixelRatioF()));
     drag->setHotSpot(hotSpot);
 
     QPointer<ShelfContentView> self(this);
@@ -79,7 +82,7 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
         if (!self)
             return;
         drag->deleteLater();
-        endDrag(items, action);
+        endDrag(dragged, action);
         return;
     }
     // Qt owns a drag that it runs: exec() returns once the drop is sent, and
@@ -91,13 +94,13 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
     if (!self)
         return;
     if (!running || action == Qt::IgnoreAction) {
-        endDrag(items, action);
+        endDrag(dragged, action);
         return;
     }
     // No longer tied to this view: a shelf that closes meanwhile must not
     // take the target's data with it.
     drag->setParent(nullptr);
-    connect(drag, &QObject::destroyed, this, [this, items, action] { endDrag(items, action); });
+    connect(drag, &QObject::destroyed, this, [this, dragged, action] { endDrag(dragged, action); });
 }
 
 void ShelfContentView::endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action)
@@ -108,14 +111,13 @@ void ShelfContentView::endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropActio
     if (action == Qt::IgnoreAction)
         return;
     // Whatever the target says it did, the file system tells: items whose
-    // files are no longer where they were have been moved away.
-    QList<ShelfItemPtr> gone;
-    for (const ShelfItemPtr& item : dragged) {
-        if (!QFileInfo::exists(item->path()))
-            gone << item;
-    }
-    if (!gone.isEmpty())
-        m_store->remove(gone);
-    if (m_store->items.isEmpty() && onClose)
-        onClose();
+    // files are no longer where they were have been moved away. Many targets
+    // move the files only after they have finished the drop (a background
+    // job, minutes long across disks), so the files stay watched from now on.
+    m_moves->watch(dragged);
+    QPointer<ShelfContentView> self(this);
+    m_store->pruneMissing(dragged, [self](qsizetype) {
+        if (self && self->m_store->items.isEmpty() && self->onClose)
+            self->onClose();
+    });
 }

@@ -3,6 +3,7 @@
 // fresh drop folder.
 #include "shelf/ShelfContentView.h"
 
+#include "core/NativePath.h"
 #include "platform/DirectSave.h"
 #include "shelf/DropNaming.h"
 #include "shelf/HighlightView.h"
@@ -20,6 +21,8 @@
 #include <QStringDecoder>
 #include <QThreadPool>
 
+#include <optional>
+
 namespace {
 
 const QString directSaveFormat = QStringLiteral("XdndDirectSave0");
@@ -31,15 +34,30 @@ bool isUsable(const QMimeData* mime)
            mime->hasFormat(directSaveFormat) || mime->hasFormat(QStringLiteral("text/x-moz-url"));
 }
 
-// Writes a new file (not replacing anything) in one go; answers success.
-bool writeNewFile(const QString& path, const QByteArray& bytes)
+// Writes a new file in one go, never leaving part of it behind; answers
+// success, or fills `error` with the system's reason.
+bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    if (f.write(bytes) != bytes.size())
-        return false;
-    return f.commit();
+    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
+        return true;
+    *error = f.errorString();
+    return false;
+}
+
+// Writes `bytes` as `name` into a new drop folder; answers the file, or
+// nothing with `error` set (and no folder left behind).
+std::optional<QString> saveInNewFolder(const QString& name, const QByteArray& bytes,
+                                       QString* error)
+{
+    const QString folder = ShelfStore::newDropFolder(error);
+    if (folder.isEmpty())
+        return std::nullopt;
+    const QString path = folder + u'/' + name;
+    if (writeNewFile(path, bytes, error))
+        return path;
+    ShelfStore::removeDropFolder(folder);
+    return std::nullopt;
 }
 
 // The first web (non-file) link of a drag: from text/uri-list, else from the
@@ -60,7 +78,29 @@ QUrl firstLink(const QMimeData* mime)
     return {};
 }
 
+// The text exactly as the source offered it: its bytes, in the encoding it
+// named (UTF-8 first), never decoded and encoded again.
+QByteArray offeredText(const QMimeData* mime)
+{
+    for (const QString& format : {QStringLiteral("text/plain;charset=utf-8"),
+                                  QStringLiteral("text/plain;charset=UTF-8"),
+                                  QStringLiteral("text/plain")}) {
+        const QByteArray bytes = mime->data(format);
+        if (!bytes.isEmpty())
+            return bytes;
+    }
+    return mime->text().toUtf8();
+}
+
 } // namespace
+
+void ShelfContentView::reportUnsaved(const QString& name, const QString& reason)
+{
+    const QString title = QStringLiteral("Couldn't save \u201C%1\u201D").arg(name);
+    const QString text = reason + QStringLiteral("\n\nNothing was added to the shelf.");
+    if (onNotice)
+        onNotice(title, text);
+}
 
 bool ShelfContentView::isOwnDrag(const QObject* source) const { return source == this; }
 
@@ -114,8 +154,16 @@ bool ShelfContentView::takeDrop(const QMimeData* mime, QObject* source)
 {
     if (!mime || isOwnDrag(source))
         return false;
-    return takeFiles(mime) || takePromise(mime) || takeImage(mime) || takeLink(mime) ||
-           takeText(mime);
+    if (takeFiles(mime) || takePromise(mime) || takeImage(mime))
+        return true;
+    // A link that cannot be saved falls back to the text; when that fails
+    // too, the user hears why.
+    Unsaved unsaved;
+    if (takeLink(mime, &unsaved) || takeText(mime, &unsaved))
+        return true;
+    if (!unsaved.name.isEmpty())
+        reportUnsaved(unsaved.name, unsaved.reason);
+    return false;
 }
 
 bool ShelfContentView::takeFiles(const QMimeData* mime)
@@ -124,7 +172,7 @@ bool ShelfContentView::takeFiles(const QMimeData* mime)
         return false;
     QList<QUrl> files;
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile())
+        if (NativePath::isLocalFile(url))
             files << url;
     }
     if (files.isEmpty())
@@ -138,19 +186,34 @@ bool ShelfContentView::takePromise(const QMimeData* mime)
     if (!mime->hasFormat(directSaveFormat))
         return false;
     const std::unique_ptr<DirectSave> directSave = DirectSave::create();
-    const QString folder = ShelfStore::newDropFolder();
-    // Whatever the source suggests, the file goes into the new folder.
+    // Whatever the source suggests, the file goes into a new folder of ours.
     const QString name =
         DropNaming::plainFileName(directSave->suggestedName(), QStringLiteral("Untitled"));
-    if (!directSave->setTarget(QUrl::fromLocalFile(folder + u'/' + name)))
+    QString error;
+    const QString folder = ShelfStore::newDropFolder(&error);
+    if (folder.isEmpty()) {
+        reportUnsaved(name, error);
         return false;
-    auto* receiver = new PromiseReceiver(folder, m_store, this);
+    }
+    if (!directSave->setTarget(QUrl::fromLocalFile(folder + u'/' + name))) {
+        ShelfStore::removeDropFolder(folder);
+        return false;
+    }
     // Asking for the data makes the source save ("S"), fail ("F") or report
-    // an error ("E"); some sources save under their own name, so the
+    // an error ("E"). Some sources save under their own name, so the
     // receiver takes whatever lands in the folder.
     const QByteArray answer = mime->data(directSaveFormat);
-    Q_UNUSED(answer);
-    receiver->sourceFinished();
+    if (answer.startsWith('F') || answer.startsWith('E')) {
+        ShelfStore::removeDropFolder(folder);
+        reportUnsaved(name, QStringLiteral("The program it came from could not save it there."));
+        return false;
+    }
+    auto* receiver = new PromiseReceiver(folder, m_store, this);
+    receiver->onNothing = [self = QPointer<ShelfContentView>(this), name] {
+        if (self)
+            self->reportUnsaved(name, QStringLiteral("The program it came from saved nothing."));
+    };
+    receiver->sourceFinished(answer.startsWith('S'));
     return true;
 }
 
@@ -168,7 +231,6 @@ bool ShelfContentView::takeImage(const QMimeData* mime)
         if (image.isNull())
             return false;
     }
-    const QString path = ShelfStore::newDropFolder() + QStringLiteral("/Image.png");
     // Add the file once it is written. A picture that cannot be written
     // falls back to the drop's link or text, as the drop would have.
     QPointer<ShelfContentView> self(this);
@@ -179,7 +241,7 @@ bool ShelfContentView::takeImage(const QMimeData* mime)
             format.startsWith(u"text/plain"))
             fallback->setData(format, mime->data(format));
     }
-    PromiseReceiver::promisePool()->start([png, image, path, self, store, fallback] {
+    PromiseReceiver::promisePool()->start([png, image, self, store, fallback] {
         QByteArray bytes = png;
         if (bytes.isEmpty()) {
             QBuffer buffer(&bytes);
@@ -187,45 +249,61 @@ bool ShelfContentView::takeImage(const QMimeData* mime)
             if (!image.save(&buffer, "PNG"))
                 bytes.clear();
         }
-        const bool ok = !bytes.isEmpty() && writeNewFile(path, bytes);
+        QString error = QStringLiteral("The picture could not be converted to PNG.");
+        std::optional<QString> path;
+        if (!bytes.isEmpty())
+            path = saveInNewFolder(QStringLiteral("Image.png"), bytes, &error);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [ok, path, self, store, fallback] {
+            [path, error, self, store, fallback] {
                 std::unique_ptr<QMimeData> rest(fallback);
-                if (ok) {
+                if (path) {
                     if (ShelfStorePtr s = store.lock())
-                        s->add({QUrl::fromLocalFile(path)}, true);
-                } else if (self) {
-                    self->takeLink(rest.get()) || self->takeText(rest.get());
+                        s->add({QUrl::fromLocalFile(*path)}, true);
+                    return;
                 }
+                if (!self)
+                    return;
+                Unsaved unsaved;
+                if (!self->takeLink(rest.get(), &unsaved) && !self->takeText(rest.get(), &unsaved))
+                    self->reportUnsaved(QStringLiteral("Image.png"), error);
             },
             Qt::QueuedConnection);
     });
     return true;
 }
 
-bool ShelfContentView::takeLink(const QMimeData* mime)
+bool ShelfContentView::takeLink(const QMimeData* mime, Unsaved* unsaved)
 {
     const QUrl url = firstLink(mime);
-    if (!url.isValid() || url.isEmpty() || url.isLocalFile() || url.scheme() == u"file")
+    if (!url.isValid() || url.isEmpty() || url.scheme().compare(u"file", Qt::CaseInsensitive) == 0)
         return false;
-    const QString path = ShelfStore::newDropFolder() + u'/' + DropNaming::linkFileName(url);
-    if (!writeNewFile(path, DropNaming::weblocData(url)))
+    const QString name = DropNaming::linkFileName(url);
+    QString error;
+    const std::optional<QString> path = saveInNewFolder(name, DropNaming::weblocData(url), &error);
+    if (!path) {
+        *unsaved = {name, error};
         return false;
-    m_store->add({QUrl::fromLocalFile(path)}, true);
+    }
+    m_store->add({QUrl::fromLocalFile(*path)}, true);
     return true;
 }
 
-bool ShelfContentView::takeText(const QMimeData* mime)
+bool ShelfContentView::takeText(const QMimeData* mime, Unsaved* unsaved)
 {
     if (!mime->hasText())
         return false;
-    const QString text = mime->text();
-    if (text.isEmpty())
+    const QByteArray bytes = offeredText(mime);
+    if (bytes.isEmpty())
         return false;
-    const QString path = ShelfStore::newDropFolder() + u'/' + DropNaming::textFileName(text);
-    if (!writeNewFile(path, text.toUtf8()))
+    // The name comes from the text as read; the file holds the bytes.
+    const QString name = DropNaming::textFileName(QString::fromUtf8(bytes));
+    QString error;
+    const std::optional<QString> path = saveInNewFolder(name, bytes, &error);
+    if (!path) {
+        *unsaved = {name, error};
         return false;
-    m_store->add({QUrl::fromLocalFile(path)}, true);
+    }
+    m_store->add({QUrl::fromLocalFile(*path)}, true);
     return true;
 }

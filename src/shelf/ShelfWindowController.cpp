@@ -1,6 +1,7 @@
 #include "shelf/ShelfWindowController.h"
 
 #include "platform/WindowHints.h"
+#include "shelf/PreviewPanel.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfPlacement.h"
@@ -164,6 +165,8 @@ void ShelfWindowController::close()
     connect(fade, &QVariantAnimation::finished, this, [self] {
         if (!self)
             return;
+        // A preview of this shelf's items goes with it.
+        PreviewPanel::release(self->m_content);
         self->m_window->hide();
         if (self->onClose)
             self->onClose();

@@ -152,9 +152,11 @@ void StackAreaView::mousePressEvent(QMouseEvent* e)
         QWidget::mousePressEvent(e);
         return;
     }
-    // The shelf's keyboard commands follow the click.
+    // The shelf's keyboard commands follow the click, also where no window
+    // manager activates windows that are clicked.
     if (QWidget* content = parentWidget())
         content->setFocus(Qt::MouseFocusReason);
+    window()->activateWindow();
     if (items.isEmpty()) {
         // An empty zone is background: the shelf moves with the pointer.
         e->ignore();

@@ -120,14 +120,48 @@ TEST_F(AppDelegateTest, OnlyShelvesWithItemsAreListed)
     EXPECT_EQ(menuTitles(), QStringList{"New Shelf"} + tail) << "only empty shelves: no section";
 
     shelfWithItems({700, 300}, 3);
-    EXPECT_EQ(menuTitles(), QStringList({"New Shelf", "---", "[Open Shelves]", "3 items",
+    EXPECT_EQ(menuTitles(), QStringList({"New Shelf", "---", "Open Shelves", "3 items",
                                          "Close All Shelves"}) +
                                 tail);
+    QMenu titled;
+    EXPECT_FALSE(menuAction(titled, "Open Shelves")->isEnabled()) << "a title, not a command";
 
     QMenu menu;
     menuAction(menu, "Close All Shelves")->trigger();
     ASSERT_TRUE(TestEnv::waitUntil([&] { return app->shelves().empty(); }))
         << "both shelves close, the empty one too";
+}
+
+// Texts in the tray menu show as they are, on Qt's own menus and on D-Bus
+// menus (which Qt turns the first "&" of into an access-key mark "_").
+TEST(MenuTextTest, TitlesAreLiteralOnBothPaths)
+{
+    const struct
+    {
+        QString text, qtMenu, dbusMenu;
+    } cases[] = {
+        {"R&D plan.pdf", "R&&D plan.pdf", "R&&D plan.pdf"},
+        {"a&&b", "a&&&&b", "a&&&b"},
+        {"end&", "end&&", "end&&"},
+        {"snake_case.txt", "snake_case.txt", "snake__case.txt"},
+        {"R&D_x", "R&&D_x", "R&&D__x"},
+        {"plain", "plain", "plain"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AppDelegate::menuText(c.text, false), c.qtMenu) << c.text.toStdString();
+        EXPECT_EQ(AppDelegate::menuText(c.text, true), c.dbusMenu) << c.text.toStdString();
+    }
+}
+
+TEST_F(AppDelegateTest, AShelfIsListedByItsNameAsItStands)
+{
+    launch();
+    const QString pdf = files.path("R&D plan.pdf");
+    ASSERT_TRUE(TestEnv::writeFile(pdf, "%PDF"));
+    app->openShelf({300, 300}, false, false)->store()->add({QUrl::fromLocalFile(pdf)}, false);
+    QMenu menu;
+    app->menuNeedsUpdate(&menu);
+    EXPECT_EQ(menu.actions().at(3)->text(), "R&&D plan.pdf") << "shown by Qt as R&D plan.pdf";
 }
 
 TEST_F(AppDelegateTest, AnUpdateOnOfferLeadsTheMenuAndBadgesTheIcon)

@@ -1,7 +1,9 @@
+#include "core/NativePath.h"
 #include "model/ShelfStore.h"
 #include "platform/FreedesktopThumbnailer.h"
 
 #include "ManualThumbnailer.h"
+#include "ShelfFixtures.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -71,7 +73,7 @@ TEST_F(ShelfStoreTest, AddKeepsOrderAppendsAndReportsOnceForAMix)
     EXPECT_EQ(changes, 2);
     // One thumbnail request per new item, in order.
     ASSERT_EQ(thumbnails->pending.size(), 4u);
-    EXPECT_EQ(thumbnails->pending[3].path, "/f/4");
+    EXPECT_EQ(thumbnails->pending[3].path, QByteArray("/f/4"));
     EXPECT_EQ(thumbnails->pending[3].pixelSize, Thumbnailer::preferredPixelSize());
 }
 
@@ -116,15 +118,32 @@ TEST_F(ShelfStoreTest, PruneMissingDropsOnlyVanishedFilesInOneChange)
                 TestEnv::writeFile(c, "c"));
     ASSERT_TRUE(QDir().mkdir(folder));
     store->add({file(a), file(b), file(folder), file(c)}, false);
+    ASSERT_TRUE(factsArrived(*store));
     changes = 0;
 
-    store->pruneMissing();
+    // The file system is asked off the UI thread; the answer comes later.
+    qsizetype removed = -1;
+    store->pruneMissing({}, [&](qsizetype n) { removed = n; });
+    EXPECT_EQ(removed, -1);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
+    EXPECT_EQ(removed, 0);
     EXPECT_EQ(changes, 0) << "all present (a folder counts as present)";
 
     QFile::remove(a);
     QFile::remove(c);
-    store->pruneMissing();
+    removed = -1;
+    store->pruneMissing({}, [&](qsizetype n) { removed = n; });
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
+    EXPECT_EQ(removed, 2);
     EXPECT_EQ(changes, 1);
+    EXPECT_EQ(paths(*store), QStringList({b, folder}));
+
+    // Only the items asked about are judged.
+    QFile::remove(b);
+    removed = -1;
+    store->pruneMissing({store->items[1]}, [&](qsizetype n) { removed = n; });
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
+    EXPECT_EQ(removed, 0);
     EXPECT_EQ(paths(*store), QStringList({b, folder}));
 }
 
@@ -132,6 +151,8 @@ TEST_F(ShelfStoreTest, ArrivingThumbnailsReplaceTheIconAndReportOnceEach)
 {
     store->add({file("/t/1"), file("/t/2"), file("/t/3")}, false);
     ASSERT_EQ(changes, 1);
+    ASSERT_TRUE(factsArrived(*store));
+    changes = 1;
     const QList<ShelfItemPtr> before = store->items;
     EXPECT_FALSE(before[0]->thumbnail().isNull()) << "an item always has a picture";
     EXPECT_FALSE(before[0]->hasPreview());
@@ -155,6 +176,7 @@ TEST_F(ShelfStoreTest, ThumbnailForARemovedItemStillUpdatesItAndTheLiveShelf)
     store->add({file("/t/1")}, false);
     const ShelfItemPtr item = store->items[0];
     store->remove({item});
+    TestEnv::waitUntil([&] { return item->facts().has_value(); });
     changes = 0;
     QImage img(8, 8, QImage::Format_ARGB32);
     img.fill(Qt::green);
@@ -207,10 +229,13 @@ TEST_F(RealThumbnailTest, ThreePngFilesAndATextFile)
     store->add(urls, false);
     store->add({file(text)}, false);
     EXPECT_EQ(changes, 2);
+    // Then one change per answer about the files (one per add), and one per
+    // preview.
     thumbnails->waitForIdle();
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return changes == 5; }));
+    ASSERT_TRUE(factsArrived(*store));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return changes == 7; }));
     TestEnv::processEventsFor(30);
-    EXPECT_EQ(changes, 5);
+    EXPECT_EQ(changes, 7);
     EXPECT_FALSE(offMainThread);
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(store->items[i]->hasPreview());
@@ -237,6 +262,21 @@ TEST_F(RealThumbnailTest, StoreDestroyedBeforeItsThumbnailsArrive)
     thumbnails->waitForIdle();
     TestEnv::processEventsFor(50);
     EXPECT_EQ(changes, 1);
+}
+
+TEST_F(ShelfStoreTest, OnlyLocalFilesAreHeldAndNamesKeepTheirBytes)
+{
+    const QByteArray one("/n/\xff\xfe.txt"), two("/n/\xfe\xff.txt");
+    store->add({NativePath::toUrl(one), NativePath::toUrl(two),
+                QUrl::fromEncoded("file://otherhost/etc/passwd"),
+                QUrl::fromEncoded("file:relative/path.txt"), QUrl::fromEncoded("file://localhost/n/x")},
+               false);
+    ASSERT_EQ(store->items.size(), 3) << "two names that only differ in bytes are two files";
+    EXPECT_EQ(store->items[0]->nativePath(), one);
+    EXPECT_EQ(store->items[1]->nativePath(), two);
+    EXPECT_EQ(store->items[2]->nativePath(), "/n/x");
+    EXPECT_EQ(store->items[0]->url().toEncoded(), "file:///n/%FF%FE.txt");
+    EXPECT_EQ(thumbnails->pending[1].path, two);
 }
 
 } // namespace

@@ -70,15 +70,15 @@ TEST_F(ThumbnailerTest, ImagesAreScaledToFitAndOrientedByExif)
     FreedesktopThumbnailer t;
     const QString big = dir.filePath("big.png");
     ASSERT_TRUE(TestEnv::writePng(big, 1000, 500));
-    EXPECT_EQ(t.makeThumbnail(big, 256).size(), QSize(256, 128));
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(big), 256).size(), QSize(256, 128));
 
     const QString small = dir.filePath("small.png");
     ASSERT_TRUE(TestEnv::writePng(small, 40, 30));
-    EXPECT_EQ(t.makeThumbnail(small, 256).size(), QSize(40, 30)) << "never enlarged";
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(small), 256).size(), QSize(40, 30)) << "never enlarged";
 
     const QString rotated = dir.filePath("rotated.jpg");
     ASSERT_TRUE(TestEnv::writeFile(rotated, jpegWithOrientation6(600, 300)));
-    EXPECT_EQ(t.makeThumbnail(rotated, 256).size(), QSize(128, 256));
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(rotated), 256).size(), QSize(128, 256));
 }
 
 TEST_F(ThumbnailerTest, FilesWithoutAPreviewGiveNone)
@@ -86,12 +86,12 @@ TEST_F(ThumbnailerTest, FilesWithoutAPreviewGiveNone)
     FreedesktopThumbnailer t;
     const QString text = dir.filePath("a.txt");
     ASSERT_TRUE(TestEnv::writeFile(text, "hello"));
-    EXPECT_TRUE(t.makeThumbnail(text, 256).isNull());
-    EXPECT_TRUE(t.makeThumbnail(dir.path(), 256).isNull()) << "folders have none";
-    EXPECT_TRUE(t.makeThumbnail(dir.filePath("missing.png"), 256).isNull());
+    EXPECT_TRUE(t.makeThumbnail(QFile::encodeName(text), 256).isNull());
+    EXPECT_TRUE(t.makeThumbnail(QFile::encodeName(dir.path()), 256).isNull()) << "folders have none";
+    EXPECT_TRUE(t.makeThumbnail(QFile::encodeName(dir.filePath("missing.png")), 256).isNull());
     const QString corrupt = dir.filePath("corrupt.png");
     ASSERT_TRUE(TestEnv::writeFile(corrupt, "\x89PNG\r\n\x1a\n garbage"));
-    EXPECT_TRUE(t.makeThumbnail(corrupt, 256).isNull());
+    EXPECT_TRUE(t.makeThumbnail(QFile::encodeName(corrupt), 256).isNull());
 }
 
 TEST_F(ThumbnailerTest, FreshCacheEntriesAreUsedAndStaleOnesIgnored)
@@ -120,9 +120,9 @@ TEST_F(ThumbnailerTest, FreshCacheEntriesAreUsedAndStaleOnesIgnored)
     FreedesktopThumbnailer t;
     const qint64 mtime = QFileInfo(photo).lastModified().toSecsSinceEpoch();
     writeCache(mtime);
-    EXPECT_EQ(t.makeThumbnail(photo, 256).size(), QSize(200, 100));
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(200, 100));
     writeCache(mtime - 60);
-    EXPECT_EQ(t.makeThumbnail(photo, 256).size(), QSize(256, 256));
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(256, 256));
 }
 
 TEST_F(ThumbnailerTest, InstalledThumbnailersAreRunForOtherTypes)
@@ -147,7 +147,7 @@ TEST_F(ThumbnailerTest, InstalledThumbnailersAreRunForOtherTypes)
     ASSERT_TRUE(TestEnv::writeFile(text, "some notes"));
 
     FreedesktopThumbnailer t;
-    const QImage img = t.makeThumbnail(text, 256);
+    const QImage img = t.makeThumbnail(QFile::encodeName(text), 256);
     QFile::remove(desc);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSize(90, 60));
@@ -159,11 +159,11 @@ TEST_F(ThumbnailerTest, InstalledThumbnailersAreRunForOtherTypes)
 TEST_F(ThumbnailerTest, FilesWithThumbnailsAreReportedOnceOnTheMainThread)
 {
     FreedesktopThumbnailer t;
-    QStringList paths;
+    QList<QByteArray> paths;
     for (int i = 0; i < 12; ++i) {
         const QString p = dir.filePath(QStringLiteral("f%1.%2").arg(i).arg(i % 2 ? "png" : "txt"));
         ASSERT_TRUE(i % 2 ? TestEnv::writePng(p, 300, 300) : TestEnv::writeFile(p, "t"));
-        paths << p;
+        paths << QFile::encodeName(p);
     }
     std::vector<int> seen(12, 0);
     bool wrongThread = false;
@@ -185,11 +185,11 @@ TEST_F(ThumbnailerTest, DestroyingTheThumbnailerWithWorkQueuedIsSafe)
     auto answered = std::make_shared<int>(0);
     {
         FreedesktopThumbnailer t;
-        QStringList paths;
+        QList<QByteArray> paths;
         for (int i = 0; i < 40; ++i) {
             const QString p = dir.filePath(QStringLiteral("q%1.png").arg(i));
             ASSERT_TRUE(TestEnv::writePng(p, 900, 900));
-            paths << p;
+            paths << QFile::encodeName(p);
         }
         std::weak_ptr<int> weak = answered;
         t.request(paths, 256, [weak](qsizetype, const QImage&) {

@@ -1,4 +1,5 @@
 #include "shelf/ItemRowView.h"
+#include "shelf/MoveWatcher.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/StackAreaView.h"
 
@@ -109,6 +110,7 @@ TEST_F(DragOutTest, MovedFilesLeaveAndAnEmptiedShelfCloses)
 {
     const QList<QUrl> urls = files.make(2);
     store->add(urls, false);
+    ASSERT_TRUE(factsArrived(*store));
     int changes = 0;
     store->onChange = [&] {
         ++changes;
@@ -119,9 +121,60 @@ TEST_F(DragOutTest, MovedFilesLeaveAndAnEmptiedShelfCloses)
             moveAway(u);
     });
     view.beginDrag(store->items, view.stackArea(), nullptr);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return closes > 0; }));
     EXPECT_TRUE(store->items.isEmpty());
     EXPECT_EQ(changes, 1) << "one removal";
     EXPECT_EQ(closes, 1);
+}
+
+TEST_F(DragOutTest, FilesATargetMovesAfterTheDropStillLeave)
+{
+    // File managers finish the drop, then move the files in a job of their
+    // own, which may take minutes.
+    const QList<QUrl> urls = files.make(3);
+    store->add(urls, false);
+    dragWith(Qt::MoveAction);
+    view.beginDrag(store->items.mid(0, 2), view.stackArea(), nullptr);
+    TestEnv::processEventsFor(100);
+    ASSERT_EQ(store->items.size(), 3);
+    moveAway(urls[0]);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return store->items.size() == 2; }));
+    EXPECT_EQ(closes, 0);
+    // A file that was not dragged is not watched, nor judged.
+    QFile::remove(urls[2].toLocalFile());
+    moveAway(urls[1]);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return store->items.size() == 1; }));
+    EXPECT_EQ(store->items[0]->url(), urls[2]);
+    EXPECT_EQ(closes, 0) << "not emptied by the moves";
+    EXPECT_EQ(view.moves()->watchedCount(), 0) << "items that left are no longer watched";
+}
+
+TEST_F(DragOutTest, ACopiedPileIsWatchedForAsLongAsTheShelfHoldsIt)
+{
+    const QList<QUrl> urls = files.make(2);
+    store->add(urls, false);
+    dragWith(Qt::CopyAction);
+    view.beginDrag(store->items, view.stackArea(), nullptr);
+    TestEnv::processEventsFor(100);
+    EXPECT_EQ(store->items.size(), 2) << "a copy leaves everything";
+    EXPECT_EQ(view.moves()->watchedCount(), 2);
+    store->remove({store->items[0]});
+    EXPECT_EQ(view.moves()->watchedCount(), 1);
+    QFile::remove(urls[1].toLocalFile());
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return closes == 1; }));
+    EXPECT_TRUE(store->items.isEmpty());
+}
+
+TEST_F(DragOutTest, ItemsThatArriveDuringADragAreNotJudgedByIt)
+{
+    const QList<QUrl> urls = files.make(1);
+    store->add(urls, false);
+    const QUrl arriving = QUrl::fromLocalFile(files.path("not-there-yet.txt"));
+    dragWith(Qt::MoveAction, [&] { store->add({arriving}, false); });
+    view.beginDrag(store->items, view.stackArea(), nullptr);
+    TestEnv::processEventsFor(100);
+    ASSERT_EQ(store->items.size(), 2);
+    EXPECT_EQ(store->items[1]->url(), arriving);
 }
 
 TEST_F(DragOutTest, TheFileSystemDecidesNotTheReportedAction)
@@ -131,7 +184,7 @@ TEST_F(DragOutTest, TheFileSystemDecidesNotTheReportedAction)
     // Reported as a copy, but one file is gone: it leaves, the shelf stays.
     dragWith(Qt::CopyAction, [&] { moveAway(urls[0]); });
     view.beginDrag(store->items, view.stackArea(), nullptr);
-    ASSERT_EQ(store->items.size(), 1);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return store->items.size() == 1; }));
     EXPECT_EQ(store->items[0]->url(), urls[1]);
     EXPECT_EQ(closes, 0);
 }
@@ -142,7 +195,9 @@ TEST_F(DragOutTest, ACancelChangesNothing)
     store->add(urls, false);
     dragWith(Qt::IgnoreAction, [&] { moveAway(urls[0]); });
     view.beginDrag(store->items, view.stackArea(), nullptr);
+    TestEnv::processEventsFor(100);
     EXPECT_EQ(store->items.size(), 2);
+    EXPECT_EQ(view.moves()->watchedCount(), 0);
     EXPECT_EQ(closes, 0);
 }
 
@@ -157,7 +212,7 @@ TEST_F(DragOutTest, OneRowDragsOneItemWithASmallPicture)
     MouseEvents::move(row, {40, 20});
     EXPECT_EQ(dragged, QList<QUrl>({urls[1]}));
     EXPECT_EQ(pixmapSize, QSize(32, 32));
-    EXPECT_EQ(store->items.size(), 2);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return store->items.size() == 2; }));
     EXPECT_EQ(closes, 0) << "other items remain";
 }
 

@@ -169,7 +169,7 @@ TEST_F(ControllerTest, ActivationDropsVanishedFiles)
     QFile::remove(urls[0].toLocalFile());
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(shelf.window(), &activate);
-    ASSERT_EQ(shelf.store()->items.size(), 1);
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return shelf.store()->items.size() == 1; }));
     EXPECT_EQ(shelf.store()->items[0]->url(), urls[1]);
 }
 

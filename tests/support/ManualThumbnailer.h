@@ -13,14 +13,14 @@ class ManualThumbnailer final : public Thumbnailer
 public:
     struct Pending
     {
-        QString path;
+        QByteArray path;
         int pixelSize;
         std::shared_ptr<Callback> done;
         qsizetype index;
     };
     std::vector<Pending> pending;
 
-    void request(const QStringList& paths, int pixelSize, Callback done) override
+    void request(const QList<QByteArray>& paths, int pixelSize, Callback done) override
     {
         auto shared = std::make_shared<Callback>(std::move(done));
         for (qsizetype i = 0; i < paths.size(); ++i)

@@ -7,6 +7,22 @@
 
 #include <QTemporaryDir>
 
+// Waits until the store has heard from the file system about every item
+// (asked off the UI thread, names first, then contents where the names do
+// not tell the type); answers whether it did in time.
+inline bool factsArrived(const ShelfStore& store, int timeoutMs = 5000)
+{
+    return TestEnv::waitUntil(
+        [&] {
+            for (const ShelfItemPtr& item : store.items) {
+                if (!item->facts() || item->facts()->typeIsUnknown())
+                    return false;
+            }
+            return true;
+        },
+        timeoutMs);
+}
+
 // Real files for shelf tests, in a private temporary folder.
 class TestFiles
 {
