@@ -17,32 +17,63 @@
 #include <QImage>
 #include <QMimeData>
 #include <QPointer>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QThreadPool>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
 const QString directSaveFormat = QStringLiteral("XdndDirectSave0");
 
+// Whether a drag offers text of its own (not just links that Qt would
+// also give as text).
+bool hasTextFormat(const QMimeData* mime)
+{
+    const QStringList formats = mime->formats();
+    return std::any_of(formats.cbegin(), formats.cend(),
+                       [](const QString& f) { return f.startsWith(u"text/plain"); });
+}
+
 // Whether a drag carries anything a shelf can take.
 bool isUsable(const QMimeData* mime)
 {
-    return mime->hasUrls() || mime->hasImage() || mime->hasText() ||
+    return mime->hasUrls() || mime->hasImage() || hasTextFormat(mime) ||
            mime->hasFormat(directSaveFormat) || mime->hasFormat(QStringLiteral("text/x-moz-url"));
 }
 
-// Writes a new file in one go, never leaving part of it behind; answers
-// success, or fills `error` with the system's reason.
+// Writes a new file in one go: to a hidden name first, then renamed, so that
+// no one ever sees part of it; answers success, or fills `error` with the
+// system's reason.
 bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit())
-        return true;
-    *error = f.errorString();
-    return false;
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray partial = NativePath::folder(target) + "/.partial-" +
+                               NativePath::fileName(target).left(200);
+    const int fd = ::open(partial.constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += n;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(partial.constData(), target.constData()) == 0;
+    if (!ok) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        ::unlink(partial.constData());
+    }
+    return ok;
 }
 
 // Writes `bytes` as `name` into a new drop folder; answers the file, or
@@ -82,14 +113,18 @@ QUrl firstLink(const QMimeData* mime)
 // named (UTF-8 first), never decoded and encoded again.
 QByteArray offeredText(const QMimeData* mime)
 {
-    for (const QString& format : {QStringLiteral("text/plain;charset=utf-8"),
-                                  QStringLiteral("text/plain;charset=UTF-8"),
-                                  QStringLiteral("text/plain")}) {
+    QStringList formats{QStringLiteral("text/plain;charset=utf-8"),
+                        QStringLiteral("text/plain;charset=UTF-8"), QStringLiteral("text/plain")};
+    for (const QString& format : mime->formats()) {
+        if (format.startsWith(u"text/plain") && !formats.contains(format))
+            formats << format;
+    }
+    for (const QString& format : std::as_const(formats)) {
         const QByteArray bytes = mime->data(format);
         if (!bytes.isEmpty())
             return bytes;
     }
-    return mime->text().toUtf8();
+    return {};
 }
 
 } // namespace
@@ -291,7 +326,7 @@ bool ShelfContentView::takeLink(const QMimeData* mime, Unsaved* unsaved)
 
 bool ShelfContentView::takeText(const QMimeData* mime, Unsaved* unsaved)
 {
-    if (!mime->hasText())
+    if (!hasTextFormat(mime))
         return false;
     const QByteArray bytes = offeredText(mime);
     if (bytes.isEmpty())

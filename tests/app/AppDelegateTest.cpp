@@ -232,6 +232,23 @@ TEST_F(AppDelegateTest, FirstLaunchShowsTheWelcomeOnceWritingTheFlagFirst)
     EXPECT_EQ(alerts.size(), 1u);
 }
 
+TEST_F(AppDelegateTest, SettingsThatCannotBeSavedAreToldOnceInsteadOfTheWelcome)
+{
+    // The settings file is a folder: nothing can be written.
+    const QString settings = Prefs::fileName();
+    QFile::remove(settings);
+    ASSERT_TRUE(QDir().mkpath(settings));
+    QStringList notices;
+    app->onNotice = [&](const QString& title, const QString&) { notices << title; };
+    launch();
+    app->toggleShake();
+    app->toggleAutoUpdates();
+    QDir(settings).removeRecursively();
+    EXPECT_EQ(notices, QStringList{"Kavo couldn't save its settings"});
+    EXPECT_TRUE(alerts.empty()) << "a welcome that cannot be remembered would come at every start";
+    EXPECT_FALSE(app->shake().isEnabled) << "the change holds while Kavo runs";
+}
+
 TEST_F(AppDelegateTest, ShakeEnabledFalseStillStartsTheDetector)
 {
     Prefs::setValue(Prefs::shakeEnabled, false);
@@ -371,6 +388,23 @@ TEST_F(AppDelegateTest, ListDescribesTheOpenShelves)
     EXPECT_EQ(app->shelves().size(), 2u);
     EXPECT_EQ(app->shelves()[1]->store()->items.size(), 1);
     EXPECT_TRUE(app->handleRequest({{"command", "bogus"}}).contains("error"));
+
+    // Files come as file URLs, which keep every byte of a name, or as
+    // absolute paths; anything else refuses the whole request.
+    const QJsonObject byUri = app->handleRequest(
+        {{"command", "new-shelf"}, {"files", QJsonArray{"file:///tmp/%FF%FE.txt"}}});
+    EXPECT_TRUE(byUri.value("ok").toBool());
+    EXPECT_EQ(app->shelves()[2]->store()->items[0]->nativePath(), QByteArray("/tmp/\xff\xfe.txt"));
+    const QJsonObject listed = app->listJson().value("shelves").toArray()[2].toObject();
+    EXPECT_EQ(listed.value("items").toArray()[0].toObject().value("uri").toString(),
+              "file:///tmp/%FF%FE.txt");
+    for (const char* bad : {"relative/path.txt", "file://otherhost/etc/passwd", "file:relative.txt",
+                            "https://example.org/"}) {
+        const QJsonObject refused =
+            app->handleRequest({{"command", "new-shelf"}, {"files", QJsonArray{"/tmp/ok", bad}}});
+        EXPECT_TRUE(refused.value("error").toString().startsWith("not a local file")) << bad;
+    }
+    EXPECT_EQ(app->shelves().size(), 3u) << "a refused request opens nothing";
 }
 
 } // namespace

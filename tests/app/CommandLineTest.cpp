@@ -22,6 +22,24 @@ TEST(CommandLineTest, Commands)
     EXPECT_EQ(CommandLine::parse({"kavo", "-platform", "xcb"}).kind, Kind::Start);
 }
 
+// Qt's own options, as a session manager or a user gives them, are left to
+// Qt whatever the command.
+TEST(CommandLineTest, QtOptionsPassThrough)
+{
+    const QList<QList<QByteArray>> starts{
+        {"kavo", "-session", "1234abc"},
+        {"kavo", "--session", "1234abc"},
+        {"kavo", "-session=1234abc"},
+        {"kavo", "-reverse"},
+        {"kavo", "-stylesheet", "x.qss", "-name", "kavo2"},
+        {"kavo", "-style=fusion", "-widgetcount", "-display", ":1"},
+    };
+    for (const auto& args : starts)
+        EXPECT_EQ(CommandLine::parse(args).kind, Kind::Start) << args.join(' ').toStdString();
+    EXPECT_EQ(CommandLine::parse({"kavo", "-reverse", "--list"}).kind, Kind::List);
+    EXPECT_EQ(CommandLine::parse({"kavo", "--new-shelf", "-session", "x"}).kind, Kind::NewShelf);
+}
+
 TEST(CommandLineTest, SnapshotTakesEverythingAfterIt)
 {
     EXPECT_EQ(CommandLine::parse({"kavo", "--snapshot", "out", "--whatever"}).kind, Kind::Snapshot);

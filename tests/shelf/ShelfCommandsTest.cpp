@@ -1,5 +1,6 @@
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfContentView.h"
+#include "shelf/ShelfWindowController.h"
 
 #include "ShelfFixtures.h"
 
@@ -91,7 +92,8 @@ TEST_F(CommandsTest, EscapeClosesSpacePreviewsOtherKeysPassOn)
 
 TEST_F(CommandsTest, CopyPutsExactlyTheFilesOnTheClipboard)
 {
-    const QList<QUrl> urls = files.make(3);
+    // A name that is not UTF-8 keeps its bytes in its URL.
+    const QList<QUrl> urls = files.make(2) << QUrl::fromEncoded("file:///tmp/%FF%FE.txt");
     store->add(urls, false);
     view.copyAll();
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
@@ -146,6 +148,47 @@ TEST_F(CommandsTest, ThePreviewFollowsTheShelf)
     view.removeAll();
     EXPECT_TRUE(panel->currentUrl().isEmpty());
     EXPECT_EQ(panel->shownKind(), "none");
+}
+
+TEST_F(CommandsTest, ThePreviewStaysOnShowAsTheShelfRedrawsAndGoesWithIt)
+{
+    ASSERT_TRUE(TestEnv::writePng(files.path("p.png"), 800, 600));
+    store->add({QUrl::fromLocalFile(files.path("p.png"))}, false);
+    view.togglePreview();
+    PreviewPanel* panel = PreviewPanel::shared();
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return panel->shownKind() == "image"; }));
+    // A new picture for the item, or facts about it, redraw the shelf: the
+    // preview keeps showing the same item as it is.
+    for (int i = 0; i < 3; ++i) {
+        view.reload();
+        EXPECT_EQ(panel->shownKind(), "image");
+    }
+    store->add(files.make(1), false);
+    EXPECT_EQ(panel->shownKind(), "image");
+    EXPECT_EQ(panel->itemCount(), 2);
+
+    PreviewPanel::release(&view);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(panel->isControlledBy(&view));
+}
+
+TEST(PreviewPanelTest, AShelfThatClosesTakesItsPreviewAlong)
+{
+    ScopedThumbnailer<NullThumbnailer> thumbnails;
+    TestFiles files;
+    auto shelf = std::make_unique<ShelfWindowController>();
+    shelf->store()->add(files.make(1), false);
+    shelf->show({300, 300}, false);
+    shelf->content()->togglePreview();
+    PreviewPanel* panel = PreviewPanel::shared();
+    ASSERT_TRUE(panel->isVisible());
+    bool closed = false;
+    shelf->onClose = [&] { closed = true; };
+    shelf->close();
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return closed; }));
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(panel->itemCount(), 0);
+    PreviewPanel::destroyShared();
 }
 
 TEST(PreviewPanelTest, ShowsPicturesAndTextOffTheUiThread)

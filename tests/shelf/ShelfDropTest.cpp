@@ -11,6 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <random>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -210,6 +216,126 @@ TEST_F(DropTest, DirectSaveWithoutAWindowSystemFallsThrough)
     EXPECT_TRUE(drop(&mime));
     ASSERT_EQ(store->items.size(), 1);
     EXPECT_EQ(QFileInfo(store->items[0]->path()).fileName(), "fallback text.txt");
+}
+
+TEST_F(DropTest, TextIsWrittenAsTheBytesTheSourceOffered)
+{
+    // Not valid UTF-8: written as it came, not with U+FFFD in its place.
+    const QByteArray bytes("caf\xe9 cr\xe8me\nbr\xfb" "l\xe9" "e \xff\xfe end");
+    QMimeData mime;
+    mime.setData("text/plain;charset=utf-8", bytes);
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 1);
+    EXPECT_EQ(readAll(store->items[0]->path()), bytes);
+}
+
+TEST_F(DropTest, OnlyLocalFilesAreTakenWithTheirNamesAsTheyAre)
+{
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path());
+    for (const char* name : {"/\xff\xfe.txt", "/\xfe\xff.txt"}) {
+        FILE* f = std::fopen(QByteArray(base + name).constData(), "wb");
+        ASSERT_TRUE(f);
+        std::fclose(f);
+    }
+    QMimeData mime;
+    mime.setData("text/uri-list", "file://" + base.toPercentEncoding("/") + "/%FF%FE.txt\r\n" +
+                                      "file://" + base.toPercentEncoding("/") + "/%FE%FF.txt\r\n" +
+                                      "file://otherhost/etc/passwd\r\nfile:relative/path.txt\r\n");
+    EXPECT_TRUE(drop(&mime));
+    ASSERT_EQ(store->items.size(), 2);
+    EXPECT_EQ(store->items[0]->nativePath(), base + "/\xff\xfe.txt");
+    EXPECT_EQ(store->items[1]->nativePath(), base + "/\xfe\xff.txt");
+
+    // Another host's file or a relative one is not a file of this machine,
+    // nor a web link.
+    QMimeData elsewhere;
+    elsewhere.setData("text/uri-list", "file://otherhost/etc/passwd\r\nfile:relative/path.txt\r\n");
+    EXPECT_FALSE(drop(&elsewhere));
+    EXPECT_EQ(store->items.size(), 2);
+    EXPECT_TRUE(dropFolders().isEmpty());
+}
+
+// Drops that cannot be saved: the user is told what and why, the drop
+// folder goes, and nothing half-written reaches the shelf.
+TEST_F(DropTest, WhatCannotBeSavedIsToldAndLeavesNothing)
+{
+    QStringList notices;
+    view.onNotice = [&](const QString& title, const QString& text) { notices << title + " | " + text; };
+    const QString kavoCache = QFileInfo(ShelfStore::droppedFilesRoot()).absolutePath();
+    QTemporaryDir elsewhere;
+    auto text = [](const QByteArray& t) {
+        auto* mime = new QMimeData;
+        mime->setText(QString::fromUtf8(t));
+        return mime;
+    };
+    auto image = [] {
+        auto* mime = new QMimeData;
+        // Noise, which no PNG compresses.
+        QImage img(300, 300, QImage::Format_RGB32);
+        std::mt19937 random(1);
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x)
+                img.setPixel(x, y, random());
+        }
+        mime->setImageData(img);
+        return mime;
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<bool()> setUp;
+        std::function<QMimeData*()> dropped;
+        QString notice; // begins the notice
+    };
+    const bool root = ::getuid() == 0;
+    const QList<Case> cases{
+        {"the drop folder is a link elsewhere",
+         [&] {
+             QDir().mkpath(kavoCache);
+             return QFile::link(elsewhere.path(), ShelfStore::droppedFilesRoot());
+         },
+         [&] { return text("Notes\nmore"); }, "Couldn't save \u201CNotes.txt\u201D | "},
+        {"a file where Kavo's cache folder belongs",
+         [&] { return TestEnv::writeFile(kavoCache, "not a folder"); },
+         [&] { return text("Plan"); }, "Couldn't save \u201CPlan.txt\u201D | "},
+        {"a full disk, for text",
+         [&] {
+             return root && QDir().mkpath(kavoCache) &&
+                    QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs",
+                                                kavoCache}) == 0;
+         },
+         [&] { return text("Big\n" + QByteArray(300 * 1024, 'x')); },
+         "Couldn't save \u201CBig.txt\u201D | No space left on device"},
+        {"a full disk, for a picture",
+         [&] {
+             return root && QDir().mkpath(kavoCache) &&
+                    QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=4k", "tmpfs",
+                                                kavoCache}) == 0;
+         },
+         image, "Couldn't save \u201CImage.png\u201D | No space left on device"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        notices.clear();
+        if (!c.setUp()) {
+            ADD_FAILURE() << "cannot set up: " << c.name << (root ? "" : " (not root)");
+            continue;
+        }
+        std::unique_ptr<QMimeData> mime(c.dropped());
+        drop(mime.get());
+        EXPECT_TRUE(TestEnv::waitUntil([&] { return !notices.isEmpty(); }));
+        EXPECT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices.value(0).startsWith(c.notice)) << notices.value(0).toStdString();
+        EXPECT_TRUE(store->items.isEmpty());
+        EXPECT_TRUE(QDir(elsewhere.path()).isEmpty()) << "nothing written through the link";
+        EXPECT_TRUE(QFileInfo(ShelfStore::droppedFilesRoot()).isSymLink() || dropFolders().isEmpty())
+            << "no folder left behind";
+        QProcess::execute("umount", {kavoCache});
+        QFile::remove(ShelfStore::droppedFilesRoot());
+        QFile::remove(kavoCache);
+        QDir(kavoCache).removeRecursively();
+    }
 }
 
 TEST_F(DropTest, HoverFeedbackComesAndGoes)

@@ -1,6 +1,9 @@
 #include "shelf/BadgeView.h"
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
+#include "shelf/ShelfContentView.h"
+#include "shelf/ShelfPanel.h"
+#include "shelf/ShelfWindowController.h"
 #include "shelf/StackAreaView.h"
 #include "shelf/SymbolButton.h"
 
@@ -8,6 +11,7 @@
 #include "ShelfFixtures.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QMenu>
 #include <QPainter>
@@ -204,6 +208,32 @@ TEST_F(RowTest, ContextMenu)
     EXPECT_EQ(opens, 1);
     EXPECT_EQ(reveals, 1);
     EXPECT_EQ(removes, 1);
+}
+
+// A press on the pile or on a row activates its shelf, as one on the
+// background does, so that the shelf's keys reach it where no window manager
+// activates clicked windows.
+TEST(ShelfActivationTest, APressOnThePileOrARowActivatesTheShelf)
+{
+    ScopedThumbnailer<NullThumbnailer> thumbnails;
+    TestFiles files;
+    ShelfWindowController a, b;
+    a.store()->add(files.make(2), false);
+    b.store()->add(files.make(2), false);
+    a.show({200, 300}, false);
+    b.show({600, 300}, false);
+    for (bool inList : {false, true}) {
+        a.window()->activateWindow();
+        ASSERT_TRUE(TestEnv::waitUntil([&] { return QApplication::activeWindow() == a.window(); }));
+        if (inList && !b.content()->isListMode())
+            b.content()->toggleList();
+        QWidget* target = inList ? static_cast<QWidget*>(b.content()->rows()[0])
+                                 : b.content()->stackArea();
+        MouseEvents::press(target, {20, 20});
+        MouseEvents::release(target, {20, 20});
+        EXPECT_TRUE(TestEnv::waitUntil([&] { return QApplication::activeWindow() == b.window(); }))
+            << (inList ? "a row" : "the pile");
+    }
 }
 
 TEST(BadgeViewTest, WidthFollowsTheDigits)
