@@ -30,6 +30,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
 
@@ -57,7 +58,7 @@ QString welcomeText()
 QIcon drawnTrayIcon(const QString& symbol)
 {
     QColor ink;
-    if (const std::optional<QColor> tray = TrayColors::foreground()) {
+    if (const std::optional<QColor> tray = TrayColors::foreground(TrayColors::trayIconWindow())) {
         ink = *tray;
     } else {
         ink = TrayColors::inkFor(QGuiApplication::palette().color(QPalette::Window));
@@ -187,6 +188,21 @@ void AppDelegate::createStatusItem()
             });
     refreshStatusIcon();
     m_statusItem->show();
+    // An XEmbed tray shows its panel's colour only once it has taken the
+    // icon: draw the icon again for it then (a few looks, not a poll).
+    if (!m_dbusTray) {
+        QPointer<AppDelegate> self(this);
+        for (int ms : {250, 1000, 4000}) {
+            QTimer::singleShot(ms, this, [self] {
+                if (self && self->m_statusItem && self->m_statusItem->geometry().isValid() &&
+                    !self->m_trayInked) {
+                    self->m_trayInked =
+                        TrayColors::foreground(TrayColors::trayIconWindow()).has_value();
+                    self->refreshStatusIcon();
+                }
+            });
+        }
+    }
 }
 
 ShelfWindowController* AppDelegate::openShelf(const QPointF& point, bool fromShake, bool anchorTop)

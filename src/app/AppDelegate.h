@@ -96,6 +96,7 @@ private:
 
     QSystemTrayIcon* m_statusItem = nullptr;
     bool m_dbusTray = false;
+    bool m_trayInked = false; // drawn for the tray's own panel already
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<ShakeDetector> m_shake;
     std::unique_ptr<HotKey> m_hotKey;

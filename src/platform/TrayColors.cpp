@@ -2,10 +2,13 @@
 
 #include "platform/X11Util.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace TrayColors {
@@ -49,27 +52,54 @@ std::optional<QColor> announced(xcb_connection_t* c, xcb_window_t tray)
     return color;
 }
 
-// The average colour of a few pixels near the tray's top-left corner, where
-// its background shows.
-std::optional<QColor> background(xcb_connection_t* c, xcb_window_t tray)
+// The panel's colour around the icon: pixels of the top-level window that
+// holds the icon, just beside the icon (its own pixels are ours).
+std::optional<QColor> panelBehind(xcb_connection_t* c, xcb_window_t icon)
 {
-    constexpr uint16_t side = 4;
-    xcb_get_image_reply_t* image = xcb_get_image_reply(
-        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tray, 1, 1, side, side, ~0u), nullptr);
-    std::optional<QColor> color;
-    if (image && (image->depth == 24 || image->depth == 32) &&
-        xcb_get_image_data_length(image) >= int(side * side * 4)) {
-        const uint8_t* p = xcb_get_image_data(image);
-        int r = 0, g = 0, b = 0;
-        for (int i = 0; i < side * side; ++i) { // BGRX, as the server's usual 32-bit layout
-            b += p[4 * i];
-            g += p[4 * i + 1];
-            r += p[4 * i + 2];
-        }
-        const int n = side * side;
-        color = inkFor(QColor(r / n, g / n, b / n));
+    xcb_window_t panel = icon;
+    for (;;) {
+        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, panel), nullptr);
+        if (!tree)
+            return std::nullopt;
+        const xcb_window_t parent = tree->parent, root = tree->root;
+        std::free(tree);
+        if (parent == root || parent == XCB_NONE)
+            break;
+        panel = parent;
     }
-    std::free(image);
+    if (panel == icon)
+        return std::nullopt; // not embedded
+    xcb_get_geometry_reply_t* iconGeometry =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, icon), nullptr);
+    xcb_translate_coordinates_reply_t* at = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, icon, panel, 0, 0), nullptr);
+    xcb_get_geometry_reply_t* panelGeometry =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, panel), nullptr);
+    std::optional<QColor> color;
+    if (iconGeometry && at && panelGeometry) {
+        const int w = iconGeometry->width, h = iconGeometry->height;
+        const int pw = panelGeometry->width, ph = panelGeometry->height;
+        // A column just left of the icon, else just right of it.
+        int x = at->dst_x - 1;
+        if (x < 0)
+            x = at->dst_x + w;
+        const int y = std::clamp(at->dst_y + h / 2, 0, ph - 1);
+        if (x >= 0 && x < pw) {
+            xcb_get_image_reply_t* image = xcb_get_image_reply(
+                c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, panel, int16_t(x), int16_t(y), 1, 1,
+                                 ~0u),
+                nullptr);
+            if (image && (image->depth == 24 || image->depth == 32) &&
+                xcb_get_image_data_length(image) >= 4) {
+                const uint8_t* p = xcb_get_image_data(image); // BGRX
+                color = inkFor(QColor(p[2], p[1], p[0]));
+            }
+            std::free(image);
+        }
+    }
+    std::free(iconGeometry);
+    std::free(at);
+    std::free(panelGeometry);
     return color;
 }
 
@@ -80,7 +110,7 @@ QColor inkFor(const QColor& background)
     return background.lightness() < 128 ? QColor(0xf2, 0xf2, 0xf2) : QColor(0x2e, 0x34, 0x36);
 }
 
-std::optional<QColor> foreground()
+std::optional<QColor> foreground(const QWidget* icon)
 {
     xcb_connection_t* c = X11Util::connection();
     if (!c)
@@ -90,7 +120,19 @@ std::optional<QColor> foreground()
         return std::nullopt;
     if (const std::optional<QColor> color = announced(c, tray))
         return color;
-    return background(c, tray);
+    if (!icon || !icon->windowHandle())
+        return std::nullopt;
+    return panelBehind(c, xcb_window_t(icon->winId()));
+}
+
+QWidget* trayIconWindow()
+{
+    // Qt's own window class for a tray icon on X11.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (qstrcmp(w->metaObject()->className(), "QSystemTrayIconSys") == 0)
+            return w;
+    }
+    return nullptr;
 }
 
 } // namespace TrayColors

@@ -116,6 +116,26 @@ DisplayProbe::waitForWindow(const std::function<bool(const ProbedWindow&)>& matc
     }
 }
 
+QImage DisplayProbe::image(const ProbedWindow& window) const
+{
+    const QSize size = window.geometry.size();
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(
+        m_x.get(),
+        xcb_get_image(m_x.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, window.id, 0, 0, uint16_t(size.width()),
+                      uint16_t(size.height()), ~0u),
+        nullptr);
+    QImage img;
+    if (reply && (reply->depth == 24 || reply->depth == 32) &&
+        xcb_get_image_data_length(reply) >= size.width() * size.height() * 4) {
+        // 32 bits a pixel, BGRX in memory: Qt's RGB32 on a little-endian host.
+        img = QImage(xcb_get_image_data(reply), size.width(), size.height(), size.width() * 4,
+                     QImage::Format_RGB32)
+                  .copy();
+    }
+    std::free(reply);
+    return img;
+}
+
 QPoint DisplayProbe::pointer() const
 {
     xcb_query_pointer_reply_t* reply =

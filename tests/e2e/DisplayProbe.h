@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -45,6 +46,10 @@ public:
     // among the top levels (and, with `deep`, everything below them).
     std::optional<ProbedWindow> waitForWindow(const std::function<bool(const ProbedWindow&)>& match,
                                               int timeoutMs, bool deep = false) const;
+
+    // What a window shows now (depth 24 or 32), as RGB; null when it cannot
+    // be read.
+    QImage image(const ProbedWindow& window) const;
 
     QPoint pointer() const;
     bool primaryButtonDown() const;
