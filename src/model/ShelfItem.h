@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FileFacts.h"
+#include "core/FileFacts.h"
 
 #include <QByteArray>
 #include <QImage>

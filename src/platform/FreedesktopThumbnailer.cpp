@@ -1,7 +1,9 @@
 #include "platform/FreedesktopThumbnailer.h"
 
 #include "core/NativePath.h"
+#include "core/FileFacts.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -221,7 +223,10 @@ QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, i
         if (!cachedUri.isEmpty() && cachedUri != uri)
             continue;
         file.seek(0);
-        QImageReader reader(&file, "png");
+        QBuffer buffer;
+        buffer.setData(file.readAll());
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "png");
         QImage img = reader.read();
         if (!img.isNull())
             return fitInside(img, pixelSize);
@@ -231,18 +236,16 @@ QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, i
 
 QImage FreedesktopThumbnailer::fromImageReader(const QByteArray& path, int pixelSize) const
 {
-    // Opened by its bytes: Qt's own file names cannot hold every Linux name.
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    // Read into memory first: see FileFacts::read().
+    const std::optional<QByteArray> bytes = FileFacts::read(path, maxImageBytes + 1);
+    if (!bytes || bytes->size() > maxImageBytes)
         return {};
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
+    QBuffer buffer;
+    buffer.setData(*bytes);
+    buffer.open(QIODevice::ReadOnly);
     // The name's suffix is only a hint: the contents decide.
     const QByteArray name = NativePath::fileName(path);
-    QImageReader reader(&file, name.mid(name.lastIndexOf('.') + 1).toLower());
+    QImageReader reader(&buffer, name.mid(name.lastIndexOf('.') + 1).toLower());
     reader.setAutoTransform(true);
     if (!reader.canRead())
         return {};
@@ -277,8 +280,10 @@ QImage FreedesktopThumbnailer::fromExternal(const QString& path, int pixelSize) 
 {
     if (m_externals.empty())
         return {};
+    // The type from the file's first bytes, read outside the MIME
+    // database's lock.
     static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForFile(path);
+    const QMimeType type = db.mimeTypeForName(FileFacts::probe(NativePath::fromString(path)).mimeType);
     QStringList names{type.name()};
     names << type.aliases() << type.allAncestors();
 

@@ -34,6 +34,8 @@ public:
     // limit); answers whether all work is done.
     bool waitForIdle(int timeoutMs = -1) override;
 
+    // Pictures larger than this are left to the installed thumbnailers.
+    static constexpr qint64 maxImageBytes = qint64(256) << 20;
     // How long an external thumbnailer may run before it is abandoned.
     static constexpr int externalTimeoutMs = 15000;
 

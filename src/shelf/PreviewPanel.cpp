@@ -2,9 +2,10 @@
 
 #include "core/Background.h"
 #include "core/NativePath.h"
-#include "model/FileFacts.h"
+#include "core/FileFacts.h"
 #include "platform/FileIcons.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QGuiApplication>
@@ -19,15 +20,15 @@
 #include <QVBoxLayout>
 #include <QFutureInterface>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <optional>
 
 namespace {
 
-// How much of a text file the preview shows.
+// How much of a text file the preview shows, and the largest picture it
+// reads.
 constexpr qint64 maxTextBytes = 512 * 1024;
+constexpr qint64 maxImageBytes = qint64(256) << 20;
 
 struct Loaded
 {
@@ -49,30 +50,29 @@ Loaded load(const QByteArray& path, QSize box)
     if (!facts.exists || facts.isDir || facts.mimeType.startsWith(u"inode/"))
         return out;
     out.size = facts.size;
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    QFile file;
-    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
-        if (fd >= 0)
-            ::close(fd);
-        return out;
-    }
-    QImageReader reader(&file);
-    reader.setAutoTransform(true);
-    if (reader.canRead()) {
+    // Read into memory first, then decoded: see FileFacts::read().
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForName(facts.mimeType);
+    if (type.name().startsWith(u"image/")) {
+        const std::optional<QByteArray> bytes = FileFacts::read(path, maxImageBytes + 1);
+        if (!bytes || bytes->size() > maxImageBytes)
+            return out;
+        QBuffer buffer;
+        buffer.setData(*bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        reader.setAutoTransform(true);
         const QSize size = reader.size();
         if (size.isValid() && (size.width() > box.width() || size.height() > box.height()))
             reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio));
         out.image = reader.read();
-        if (!out.image.isNull()) {
+        if (!out.image.isNull())
             out.kind = QStringLiteral("image");
-            return out;
+    } else if (type.inherits(QStringLiteral("text/plain"))) {
+        if (const std::optional<QByteArray> bytes = FileFacts::read(path, maxTextBytes)) {
+            out.text = QString::fromUtf8(*bytes);
+            out.kind = QStringLiteral("text");
         }
-    }
-    static const QMimeDatabase db;
-    if (db.mimeTypeForName(facts.mimeType).inherits(QStringLiteral("text/plain"))) {
-        file.seek(0);
-        out.text = QString::fromUtf8(file.read(maxTextBytes));
-        out.kind = QStringLiteral("text");
     }
     return out;
 }

@@ -70,6 +70,24 @@ void KavoSession::setPreference(const QString& key, const QVariant& value)
     settings.sync();
 }
 
+void KavoSession::setEnvironment(const QString& name, const QString& value)
+{
+    if (value.isEmpty())
+        m_env.remove(name);
+    else
+        m_env.insert(name, value);
+    m_program.setProcessEnvironment(m_env);
+}
+
+void KavoSession::stop()
+{
+    if (m_program.state() == QProcess::NotRunning)
+        return;
+    m_program.kill();
+    m_program.waitForFinished(5000);
+    m_started = false;
+}
+
 bool KavoSession::start(int timeoutMs)
 {
     if (!m_valid)
@@ -110,8 +128,17 @@ KavoSession::Result KavoSession::run(const QStringList& arguments, int timeoutMs
 {
     Result result;
     QProcess process;
-    process.setProcessEnvironment(m_env);
-    process.start(m_program.program(), arguments);
+    QProcessEnvironment env = m_env;
+    if (arguments.value(0) == u"--shell") {
+        env.insert(QStringLiteral("KAVO"), m_program.program());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{QStringLiteral("-c"), arguments.value(1), QStringLiteral("sh")} +
+                          arguments.mid(2));
+    } else {
+        process.setProcessEnvironment(env);
+        process.start(m_program.program(), arguments);
+    }
     if (!process.waitForStarted(10000))
         return result;
     if (!process.waitForFinished(timeoutMs)) {
@@ -188,6 +215,7 @@ std::optional<QList<ListedShelf>> KavoSession::parseList(const QByteArray& json)
                 !item.value(QStringLiteral("temporary")).isBool())
                 return std::nullopt;
             shelf.items.append({item.value(QStringLiteral("path")).toString(),
+                                item.value(QStringLiteral("uri")).toString().toUtf8(),
                                 item.value(QStringLiteral("temporary")).toBool()});
         }
         shelves.append(shelf);

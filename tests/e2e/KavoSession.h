@@ -17,6 +17,7 @@
 struct ListedItem
 {
     QString path;
+    QByteArray uri; // the exact bytes of the path, percent-encoded
     bool temporary = false;
 };
 
@@ -60,11 +61,17 @@ public:
 
     // Writes one preference into the program's settings file (before start).
     void setPreference(const QString& key, const QVariant& value);
+    // Sets (or, with an empty value, removes) a variable of the program's
+    // environment, before start and for later runs.
+    void setEnvironment(const QString& name, const QString& value);
 
     // Starts the program and waits until `kavo --list` answers; answers
     // whether it did within the time.
     bool start(int timeoutMs = 20000);
     bool isRunning() const { return m_program.state() == QProcess::Running; }
+    qint64 processId() const { return m_program.processId(); }
+    // Ends the program (it is gone when this returns).
+    void stop();
     bool wasStarted() const { return m_started; }
     // Waits for the started program to end by itself; answers its exit
     // status, nothing when it is still running at the deadline or crashed.
@@ -78,7 +85,9 @@ public:
         QString out;
         QString err;
     };
-    // Runs `kavo ARGUMENTS` to its end in this session's environment.
+    // Runs `kavo ARGUMENTS` to its end in this session's environment. With
+    // "--shell SCRIPT ARGS…" it runs the shell script instead, with $KAVO
+    // naming the program (for arguments that must reach it as bytes).
     Result run(const QStringList& arguments, int timeoutMs = 15000) const;
 
     // The running program's shelves; nothing when `kavo --list` fails or

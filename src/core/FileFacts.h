@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // What the file system says about one held file, gathered off the UI thread:
 // a file on a stalled network or FUSE mount may take forever to answer, and
@@ -29,6 +30,13 @@ struct FileFacts
     bool typeIsUnknown() const;
     // The type read from the contents of a regular file.
     static QString typeFromContents(const QByteArray& path);
+
+    // Up to `limit` bytes from the start of a file (nothing when it cannot
+    // be opened). Readers of file contents on worker threads read through
+    // this, then decode from memory: Qt's image readers and MIME database
+    // hold locks of the whole process while they read, so a read that never
+    // returns inside them would stop the UI thread too.
+    static std::optional<QByteArray> read(const QByteArray& path, qint64 limit);
 };
 
 // Gathers facts on the background pool (so that a file that never answers

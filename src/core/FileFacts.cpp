@@ -1,12 +1,13 @@
-#include "model/FileFacts.h"
+#include "core/FileFacts.h"
 
 #include "core/Background.h"
 #include "core/NativePath.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QMimeDatabase>
 
+#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,15 +64,39 @@ bool FileFacts::typeIsUnknown() const
     return exists && !isDir && mimeType == u"application/octet-stream";
 }
 
+std::optional<QByteArray> FileFacts::read(const QByteArray& path, qint64 limit)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes;
+    qsizetype got = 0;
+    bool failed = false;
+    while (got < limit) {
+        if (bytes.size() < got + 65536)
+            bytes.resize(qsizetype(std::min<qint64>(limit, got + qint64(1) * 1024 * 1024)));
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            failed = true;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    if (failed)
+        return std::nullopt;
+    bytes.truncate(got);
+    return bytes;
+}
+
 QString FileFacts::typeFromContents(const QByteArray& path)
 {
-    // Never blocks on opening (a file that turned into a pipe meanwhile).
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    QFile file;
-    if (fd >= 0 && !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle))
-        ::close(fd);
+    // Read first, then handed to Qt's MIME database (see read()).
+    const QByteArray head = read(path, 16384).value_or(QByteArray());
     return mimeDatabase()
-        .mimeTypeForFileNameAndData(NativePath::display(NativePath::fileName(path)), &file)
+        .mimeTypeForFileNameAndData(NativePath::display(NativePath::fileName(path)), head)
         .name();
 }
 
