@@ -8,8 +8,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <memory>
+#include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -47,44 +53,145 @@ protected:
     }
 };
 
-TEST_F(DropsE2E, ADirectSaveDropIsSavedIntoANewDropFolderAsATemporaryItem)
+// xarchiver, an archive manager, saves an entry dragged out of an archive
+// where the drop target says (X Direct Save), under the entry's own name.
+class XarchiverE2E : public DropsE2E
 {
+protected:
+    void SetUp() override
+    {
+        DropsE2E::SetUp();
+        qputenv("NO_AT_BRIDGE", "1");
+        qputenv("GDK_BACKEND", "x11");
+        // Its window where the test knows its rows: no sidebar, known size.
+        const QString temp = m_kavo.root() + QStringLiteral("/xarchiver-temp");
+        ASSERT_TRUE(QDir().mkpath(temp));
+        ASSERT_TRUE(TestEnv::writeFile(
+            qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/xarchiver/xarchiverrc"),
+            QStringLiteral("[xarchiver]\nprefer_unzip=true\nshow_sidebar=false\n"
+                           "show_location_bar=true\nshow_toolbar=true\noverwrite=false\n"
+                           "full_path=true\npreferred_temp_dir=%1\npreferred_extract_dir=%1\n"
+                           "mainwindow=%2;%3;600;400;150\n")
+                .arg(temp)
+                .arg(window.x())
+                .arg(window.y())
+                .toUtf8()));
+    }
+
+    // An archive of one file; answers whether it could be made.
+    bool makeArchive(const QString& name, const QByteArray& content)
+    {
+        const QString folder = m_kavo.root() + QStringLiteral("/archive");
+        archive = m_kavo.root() + QStringLiteral("/test.zip");
+        if (!TestEnv::writeFile(folder + u'/' + name, content))
+            return false;
+        QProcess zip;
+        zip.setWorkingDirectory(folder);
+        zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), archive, name});
+        return zip.waitForFinished(10000) && zip.exitCode() == 0;
+    }
+    void TearDown() override
+    {
+        qunsetenv("NO_AT_BRIDGE");
+        qunsetenv("GDK_BACKEND");
+        DropsE2E::TearDown();
+    }
+
+    // Opens the archive; answers where its one entry is on screen.
+    std::optional<QPoint> openArchive()
+    {
+        if (!xarchiver.start(QStringLiteral("xarchiver"), {archive}))
+            return std::nullopt;
+        const auto shown = m_display.waitForWindow(
+            [](const ProbedWindow& w) { return w.viewable && w.title.contains(u" - xarchiver "); },
+            10000);
+        if (!shown)
+            return std::nullopt;
+        return shown->geometry.topLeft() + QPoint(65, 157);
+    }
+
+    const QPoint window{20, 40};
+    const QByteArray note = "written on request\n";
+    QString archive;
+    HelperProcess xarchiver;
+};
+
+TEST_F(XarchiverE2E, AnEntryDraggedOutOfAnArchiveIsSavedIntoANewDropFolder)
+{
+    ASSERT_TRUE(makeArchive(QStringLiteral("notes.txt"), note));
     ASSERT_TRUE(startKavo());
-    const ListedShelf shelf = openShelfAt(QPoint(700, 350));
-    ASSERT_TRUE(shelf.items.isEmpty());
-
-    const QString name = QStringLiteral("Notes for Monday.txt");
-    const QByteArray content = "written on request\n";
-    HelperProcess source;
-    ASSERT_TRUE(startHelper(source, HelperProcess::dragSourcePath(), sourceAt,
-                            {QStringLiteral("--direct-save"), name, QStringLiteral("--content"),
-                             QString::fromUtf8(content)}));
-    ASSERT_TRUE(dragAcross(sourceAt + helperCentre, stackCentre(shelf.frame)));
-
-    const auto saved = source.waitForLine(QStringLiteral("saved "));
-    ASSERT_TRUE(saved) << source.lines().join(u'|').toStdString();
-    const QString path = saved->mid(6);
-    // <cache>/io.github.kavo.Kavo/Dropped/<UUID>/<name>
-    const QFileInfo file(path);
-    EXPECT_EQ(file.fileName(), name);
-    EXPECT_EQ(QFileInfo(file.path()).path(), m_kavo.droppedRoot());
-    static const QRegularExpression uuid(
-        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
-    EXPECT_TRUE(uuid.match(QFileInfo(file.path()).fileName()).hasMatch()) << path.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), content);
-    EXPECT_EQ(source.waitForLine(QStringLiteral("result ")), QStringLiteral("result copy"));
+    const ListedShelf shelf = openShelfAt(QPoint(1000, 400));
+    const std::optional<QPoint> entry = openArchive();
+    ASSERT_TRUE(entry) << xarchiver.errorOutput().toStdString();
+    ASSERT_TRUE(dragAcross(*entry, stackCentre(shelf.frame)));
 
     Shelves shelves;
     ASSERT_TRUE(m_kavo.waitForShelves(
         [](const Shelves& s) { return s.size() == 1 && !s[0].items.isEmpty(); }, &shelves))
         << describe(shelves).toStdString();
     ASSERT_EQ(shelves[0].items.size(), 1);
-    EXPECT_EQ(shelves[0].items[0].path, path);
-    EXPECT_TRUE(shelves[0].items[0].temporary);
-    // Nothing else was written for the drop.
-    EXPECT_EQ(QDir(m_kavo.droppedRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    const ListedItem item = shelves[0].items[0];
+    EXPECT_TRUE(item.temporary);
+    // <cache>/io.github.kavo.Kavo/Dropped/<UUID>/notes.txt, whole.
+    const QFileInfo file(item.path);
+    EXPECT_EQ(file.fileName(), "notes.txt");
+    EXPECT_EQ(QFileInfo(file.path()).path(), m_kavo.droppedRoot());
+    static const QRegularExpression uuid(
+        QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"));
+    EXPECT_TRUE(uuid.match(QFileInfo(file.path()).fileName()).hasMatch()) << item.path.toStdString();
+    QFile f(item.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), note);
+    EXPECT_EQ(QDir(m_kavo.droppedRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1)
+        << "nothing else was written for the drop";
+}
+
+TEST_F(XarchiverE2E, AnEntryThatCannotBeSavedIsToldAndLeavesNothing)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "a small full disk needs root to mount";
+    // Kavo's cache on a disk too small for the entry.
+    QByteArray big(3 * 1024 * 1024, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char((i * 7919) % 251);
+    ASSERT_TRUE(makeArchive(QStringLiteral("big.bin"), big));
+    const QString cache = m_kavo.cacheHome();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                                          QStringLiteral("-o"), QStringLiteral("size=256k"),
+                                                          QStringLiteral("tmpfs"), cache}),
+              0);
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        m_kavo.stop();
+        QProcess::execute(QStringLiteral("umount"), {cache});
+    });
+    ASSERT_TRUE(startKavo());
+    const ListedShelf shelf = openShelfAt(QPoint(1000, 400));
+    const std::optional<QPoint> entry = openArchive();
+    ASSERT_TRUE(entry) << xarchiver.errorOutput().toStdString();
+    ASSERT_TRUE(dragAcross(*entry, stackCentre(shelf.frame)));
+
+    // xarchiver says why in a dialog and answers only once it is closed.
+    const auto dialog = m_display.waitForWindow(
+        [](const ProbedWindow& w) {
+            return w.viewable && w.windowClass == u"Xarchiver" && w.geometry.width() > 100 &&
+                   !w.title.contains(u" - xarchiver ");
+        },
+        10000);
+    ASSERT_TRUE(dialog) << "xarchiver showed no error";
+    ASSERT_TRUE(PointerScript::run({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                    QString::number(dialog->id), QStringLiteral("key"),
+                                    QStringLiteral("Return")}));
+    // Kavo tells the user, and keeps nothing of the half-written file.
+    EXPECT_TRUE(m_display.waitForWindow(
+        [](const ProbedWindow& w) { return w.viewable && w.instance == u"kavo" && w.title == u"Kavo"; },
+        10000))
+        << "no notice";
+    Shelves shelves;
+    TestEnv::processEventsFor(300);
+    ASSERT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.size() == 1; }, &shelves));
+    EXPECT_TRUE(shelves[0].items.isEmpty()) << describe(shelves).toStdString();
+    EXPECT_TRUE(QDir(m_kavo.droppedRoot()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty())
+        << "the drop folder was removed";
 }
 
 TEST_F(DropsE2E, DraggedFilesLandOnTheShelfByReference)
