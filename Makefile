@@ -4,7 +4,9 @@
 #               build with AddressSanitizer and UndefinedBehaviorSanitizer)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
-XVFB = xvfb-run -a -s "-screen 0 1280x800x24"
+# -noreset: the server stays up between clients (a program started just as the
+# last one leaves would otherwise find no display).
+XVFB = xvfb-run -a -s "-screen 0 1280x800x24 -noreset"
 CTEST_FLAGS ?= --output-on-failure -j2
 
 .PHONY: run test build package test-build test-asan bench clean

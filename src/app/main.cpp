@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "core/NativePath.h"
+#include "platform/X11Workarounds.h"
 #include "shelf/ShelfWindowController.h"
 #include "snapshot/Snapshot.h"
 
@@ -188,6 +189,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     setUpApplication();
     quietOffscreenWarnings();
+    X11Workarounds::install();
 
     AppDelegate delegate;
     if (command.kind != CommandLine::Kind::Snapshot) {

@@ -2,6 +2,7 @@
 // pile into another process.
 #include "HelperProcess.h"
 #include "KavoTest.h"
+#include "Pcmanfm.h"
 #include "PointerScript.h"
 #include "TestEnvironment.h"
 
@@ -21,14 +22,10 @@ namespace {
 
 using Shelves = QList<ListedShelf>;
 
-constexpr QPoint sourceAt(100, 100); // where the helper windows open
-constexpr QPoint targetAt(700, 150);
-constexpr QPoint helperCentre(100, 75); // of a 200×150 helper window
+// Where the file manager's window goes: clear of the shelves, and of the
+// corner where its progress and question windows appear.
+constexpr QPoint fileManagerAt(640, 120);
 
-QString fileUrl(const QString& path)
-{
-    return QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded());
-}
 
 class DropsE2E : public KavoTest
 {
@@ -194,17 +191,20 @@ TEST_F(XarchiverE2E, AnEntryThatCannotBeSavedIsToldAndLeavesNothing)
         << "the drop folder was removed";
 }
 
-TEST_F(DropsE2E, DraggedFilesLandOnTheShelfByReference)
+TEST_F(DropsE2E, FilesDraggedFromAFileManagerLandOnTheShelfByReference)
 {
     const QString one = makeFile(QStringLiteral("one.txt"), "1");
     const QString two = makeFile(QStringLiteral("two words.txt"), "2");
     ASSERT_TRUE(startKavo());
-    const ListedShelf shelf = openShelfAt(QPoint(700, 350));
+    const ListedShelf shelf = openShelfAt(QPoint(300, 500));
+    Pcmanfm files;
+    ASSERT_TRUE(files.open(QFileInfo(one).path(), fileManagerAt, 2)) << files.errors().toStdString();
 
-    HelperProcess source;
-    ASSERT_TRUE(startHelper(source, HelperProcess::dragSourcePath(), sourceAt, {one, two}));
-    ASSERT_TRUE(dragAcross(sourceAt + helperCentre, stackCentre(shelf.frame)));
-    EXPECT_EQ(source.waitForLine(QStringLiteral("result ")), QStringLiteral("result copy"));
+    // Both selected (a click beside them, Ctrl+A), then dragged.
+    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(files.emptySpace()) +
+                                   QStringList{QStringLiteral("click"), QStringLiteral("1"),
+                                               QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+    ASSERT_TRUE(dragAcross(files.row(1), stackCentre(shelf.frame)));
 
     Shelves shelves;
     ASSERT_TRUE(m_kavo.waitForShelves(
@@ -218,62 +218,112 @@ TEST_F(DropsE2E, DraggedFilesLandOnTheShelfByReference)
     EXPECT_FALSE(QFileInfo::exists(m_kavo.droppedRoot()));
 }
 
-TEST_F(DropsE2E, ThePileDraggedOntoAMovingTargetLeavesAndTheEmptiedShelfCloses)
+// The pile dropped into a folder window of the file manager, which finishes
+// the drop first and moves the files afterwards, as GIO file managers do.
+class DragOutE2E : public DropsE2E
 {
-    const QString one = makeFile(QStringLiteral("one.txt"), "1");
-    const QString two = makeFile(QStringLiteral("two words.txt"), "2");
+protected:
+    // A shelf holding `files`, and the file manager showing the empty folder
+    // `into`.
+    ::testing::AssertionResult prepare(const QStringList& files, const QString& into)
+    {
+        held = files;
+        if (!QDir().mkpath(into))
+            return ::testing::AssertionFailure() << "cannot make " << into.toStdString();
+        if (!startKavo())
+            return ::testing::AssertionFailure() << "kavo did not start";
+        shelf = openShelfAt(QPoint(300, 350), held);
+        if (shelf.paths() != held)
+            return ::testing::AssertionFailure() << "the shelf holds " << describe({shelf}).toStdString();
+        if (!target.open(into, fileManagerAt))
+            return ::testing::AssertionFailure() << "pcmanfm: " << target.errors().toStdString();
+        return ::testing::AssertionSuccess();
+    }
+    // Drags the pile into the folder window, with `key` held at the drop.
+    bool dragPile(const QString& key = {})
+    {
+        const QPoint from = stackCentre(shelf.frame), to = target.emptySpace();
+        QStringList script = PointerScript::pressAt(from) + PointerScript::glide(from, to, 8);
+        if (!key.isEmpty())
+            script << QStringLiteral("keydown") << key;
+        script << PointerScript::glide(to, to + QPoint(4, 4), 2) << PointerScript::release(0.5);
+        if (!key.isEmpty())
+            script << QStringLiteral("sleep") << QStringLiteral("0.2") << QStringLiteral("keyup") << key;
+        return PointerScript::run(script);
+    }
+    bool shelfCloses(Shelves* shelves, int timeoutMs = 10000)
+    {
+        return m_kavo.waitForShelves([](const Shelves& s) { return s.isEmpty(); }, shelves, timeoutMs);
+    }
+
+    QStringList held;
+    ListedShelf shelf;
+    Pcmanfm target;
+};
+
+TEST_F(DragOutE2E, MovedIntoAFolderOnTheSameDiskTheFilesLeaveAndTheShelfCloses)
+{
     const QString into = m_kavo.root() + QStringLiteral("/into");
-    ASSERT_TRUE(QDir().mkpath(into));
-    ASSERT_TRUE(startKavo());
-    const ListedShelf shelf = openShelfAt(QPoint(300, 350), {one, two});
-    ASSERT_EQ(shelf.paths(), (QStringList{one, two}));
-
-    HelperProcess target;
-    ASSERT_TRUE(startHelper(target, HelperProcess::dropTargetPath(), targetAt,
-                            {QStringLiteral("--move"), QStringLiteral("--into"), into}));
-    ASSERT_TRUE(dragAcross(stackCentre(shelf.frame), targetAt + helperCentre));
-
-    // The target got both as file URLs and moved them away.
-    EXPECT_EQ(target.waitForLine(QStringLiteral("offered ")),
-              QStringLiteral("offered copy,move,link"));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("dropped ")),
-              QStringLiteral("dropped ") + fileUrl(one));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("dropped ")),
-              QStringLiteral("dropped ") + fileUrl(two));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("action ")), QStringLiteral("action move"));
-    EXPECT_TRUE(QFileInfo::exists(into + QStringLiteral("/two words.txt")));
-
-    // The items left, and the empty shelf closed.
+    ASSERT_TRUE(prepare({makeFile(QStringLiteral("report.txt"), "report"),
+                         makeFile(QStringLiteral("two words.txt"), "two")},
+                        into));
+    ASSERT_TRUE(dragPile());
     Shelves shelves;
-    EXPECT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.isEmpty(); }, &shelves))
-        << describe(shelves).toStdString();
+    EXPECT_TRUE(shelfCloses(&shelves)) << describe(shelves).toStdString();
+    for (const QString& name : {QStringLiteral("report.txt"), QStringLiteral("two words.txt")}) {
+        EXPECT_TRUE(QFileInfo::exists(into + u'/' + name)) << name.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(m_kavo.root() + QStringLiteral("/files/") + name));
+    }
 }
 
-TEST_F(DropsE2E, ThePileDraggedOntoACopyingTargetStaysOnTheShelf)
+TEST_F(DragOutE2E, CopiedTheFilesStayAndSoDoesTheShelf)
 {
-    const QString one = makeFile(QStringLiteral("one.txt"), "1");
-    const QString two = makeFile(QStringLiteral("two.txt"), "2");
-    ASSERT_TRUE(startKavo());
-    const ListedShelf shelf = openShelfAt(QPoint(300, 350), {one, two});
-    ASSERT_EQ(shelf.items.size(), 2);
-
-    HelperProcess target;
-    ASSERT_TRUE(
-        startHelper(target, HelperProcess::dropTargetPath(), targetAt, {QStringLiteral("--copy")}));
-    ASSERT_TRUE(dragAcross(stackCentre(shelf.frame), targetAt + helperCentre));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("dropped ")),
-              QStringLiteral("dropped ") + fileUrl(one));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("dropped ")),
-              QStringLiteral("dropped ") + fileUrl(two));
-    EXPECT_EQ(target.waitForLine(QStringLiteral("action ")), QStringLiteral("action copy"));
-
-    // Given a moment to act on the end of the drag, the shelf keeps both.
+    const QString into = m_kavo.root() + QStringLiteral("/into");
+    ASSERT_TRUE(prepare({makeFile(QStringLiteral("report.txt"), "report")}, into));
+    ASSERT_TRUE(dragPile(QStringLiteral("ctrl")));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return QFileInfo::exists(into + "/report.txt"); }, 10000));
+    // Given the time a move would take, the shelf keeps its file.
     TestEnv::processEventsFor(700);
     const auto shelves = m_kavo.list();
     ASSERT_TRUE(shelves);
     ASSERT_EQ(shelves->size(), 1) << describe(*shelves).toStdString();
-    EXPECT_EQ((*shelves)[0].paths(), (QStringList{one, two}));
+    EXPECT_EQ((*shelves)[0].paths(), held);
     EXPECT_TRUE((*shelves)[0].visible);
+}
+
+TEST_F(DragOutE2E, MovedToAnotherDiskTheShelfEmptiesOnceTheMoveIsDone)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "mounting a second disk needs root";
+    // A file of a few hundred megabytes, moved (Shift) onto another disk: a
+    // copy that takes a while, then the delete.
+    const QString other = m_kavo.root() + QStringLiteral("/other");
+    ASSERT_TRUE(QDir().mkpath(other));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"),
+                                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                 QStringLiteral("size=600m"), QStringLiteral("tmpfs"), other}),
+              0);
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) {
+        m_kavo.stop();
+        QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), other});
+    });
+    const QString into = other + QStringLiteral("/into");
+    const QString big = m_kavo.root() + QStringLiteral("/files/film.mkv");
+    constexpr qint64 bigSize = qint64(300) << 20;
+    {
+        QDir().mkpath(QFileInfo(big).path());
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray block(1 << 20, 'k');
+        for (qint64 written = 0; written < bigSize; written += block.size())
+            ASSERT_EQ(f.write(block), block.size());
+    }
+    ASSERT_TRUE(prepare({big}, into));
+    ASSERT_TRUE(dragPile(QStringLiteral("shift")));
+    Shelves shelves;
+    EXPECT_TRUE(shelfCloses(&shelves, 30000)) << describe(shelves).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(big));
+    EXPECT_EQ(QFileInfo(into + QStringLiteral("/film.mkv")).size(), bigSize);
 }
 
 TEST_F(DropsE2E, ThePileDraggedOntoAnotherShelfIsSharedNotTaken)

@@ -4,18 +4,18 @@
 // program has seen the whole press.
 #include "HelperProcess.h"
 #include "KavoTest.h"
+#include "Pcmanfm.h"
 #include "PointerScript.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
 using Shelves = QList<ListedShelf>;
 
-constexpr QPoint sourceAt(100, 100);
-constexpr QPoint pressPoint(200, 175);  // inside the drag source's window
-constexpr QPoint dragStarted(230, 175); // far enough for the drag to start
+constexpr QPoint fileManagerAt(20, 20);
 constexpr int strokeLength = 60;
 constexpr int strokeCount = 4;
 
@@ -56,38 +56,45 @@ protected:
         return seen.size() >= n ? seen[n - 1] : QString();
     }
 
-    // Starts the drag source with `file` and begins a real drag from it:
-    // press in its window and move far enough for the drag to start.
-    ::testing::AssertionResult startDrag(HelperProcess& source, const QString& file)
+    // Shows `file` in the file manager and begins a real drag of it there:
+    // a press on its row and a move far enough for the drag to start.
+    ::testing::AssertionResult startDrag(Pcmanfm& files, const QString& file)
     {
-        const auto started = startHelper(source, HelperProcess::dragSourcePath(), sourceAt, {file});
-        if (!started)
-            return started;
+        if (!files.open(QFileInfo(file).path(), fileManagerAt, 1))
+            return ::testing::AssertionFailure() << "pcmanfm: " << files.errors().toStdString();
+        pressPoint = files.row(0);
+        dragStarted = pressPoint + QPoint(30, 0);
+        const xcb_window_t before = m_display.selectionOwner("XdndSelection");
         if (!PointerScript::run(PointerScript::pressAt(pressPoint) +
                                 PointerScript::glide(pressPoint, dragStarted, 3, 0.05)))
             return ::testing::AssertionFailure() << "xdotool failed";
-        if (!source.waitForLine(QStringLiteral("started")))
-            return ::testing::AssertionFailure()
-                   << "the drag did not start: " << source.lines().join(u'|').toStdString();
+        // The drag has begun once the file manager owns the drag selection.
+        if (!TestEnv::waitUntil([&] {
+                const xcb_window_t owner = m_display.selectionOwner("XdndSelection");
+                return owner != XCB_NONE && owner != before;
+            }))
+            return ::testing::AssertionFailure() << "the drag did not start";
         return ::testing::AssertionSuccess();
     }
 
     // Carries the drag on from where it started to `to`, then shakes there.
-    static bool shakeAt(QPoint to)
+    bool shakeAt(QPoint to) const
     {
         return PointerScript::run(PointerScript::glide(dragStarted, to, 6, 0.05) +
                                   PointerScript::strokes(to, strokeCount, strokeLength));
     }
+
+    QPoint pressPoint, dragStarted;
 };
 
 TEST_F(ShakeE2E, ShakingAFileDragOpensAShelfUnderThePointerThatTakesTheDrop)
 {
     const QString file = makeFile(QStringLiteral("shaken.txt"), "shaken");
     ASSERT_TRUE(startKavo());
-    HelperProcess source;
-    ASSERT_TRUE(startDrag(source, file));
+    Pcmanfm files;
+    ASSERT_TRUE(startDrag(files, file));
 
-    const QPoint spot(600, 400);
+    const QPoint spot(700, 450);
     ASSERT_TRUE(shakeAt(spot));
     // Still dragging: the shelf is there before the button comes up.
     Shelves shelves = m_kavo.waitForShelfCount(1);
@@ -108,7 +115,6 @@ TEST_F(ShakeE2E, ShakingAFileDragOpensAShelfUnderThePointerThatTakesTheDrop)
     const QPoint here = m_display.pointer();
     ASSERT_TRUE(PointerScript::run(PointerScript::glide(here, here + QPoint(12, 12), 3, 0.08) +
                                    PointerScript::release()));
-    EXPECT_EQ(source.waitForLine(QStringLiteral("result ")), QStringLiteral("result copy"));
     ASSERT_TRUE(m_kavo.waitForShelves(
         [](const Shelves& s) { return s.size() == 1 && !s[0].items.isEmpty(); }, &shelves))
         << describe(shelves).toStdString();
@@ -116,8 +122,10 @@ TEST_F(ShakeE2E, ShakingAFileDragOpensAShelfUnderThePointerThatTakesTheDrop)
     EXPECT_FALSE(shelves[0].items[0].temporary);
 
     const QString record = waitForRelease(1);
-    EXPECT_TRUE(record.startsWith(
-        QStringLiteral("release: swings=3 fired=true dock=false stack=false at=200,175 count ")))
+    EXPECT_TRUE(record.startsWith(QStringLiteral("release: swings=3 fired=true dock=false "
+                                                 "stack=false at=%1,%2 count ")
+                                      .arg(pressPoint.x())
+                                      .arg(pressPoint.y())))
         << record.toStdString();
 }
 
@@ -144,14 +152,14 @@ TEST_F(ShakeE2E, ShakingNearAnEmptyShelfWigglesItInsteadOfOpeningAnother)
     const QString file = makeFile(QStringLiteral("shaken.txt"), "shaken");
     ASSERT_TRUE(startKavo());
     ASSERT_TRUE(
-        PointerScript::run(PointerScript::moveTo(QPoint(600, 400)) +
+        PointerScript::run(PointerScript::moveTo(QPoint(700, 450)) +
                            QStringList{QStringLiteral("key"), QStringLiteral("ctrl+alt+space")}));
     const Shelves before = m_kavo.waitForShelfCount(1);
     ASSERT_EQ(before.size(), 1);
     const QRect frame = before[0].frame;
 
-    HelperProcess source;
-    ASSERT_TRUE(startDrag(source, file));
+    Pcmanfm files;
+    ASSERT_TRUE(startDrag(files, file));
     // Just left of the shelf, within its 60-pixel reach.
     const QPoint near(frame.x() - 50, frame.center().y());
     ASSERT_TRUE(shakeAt(near));
@@ -159,7 +167,6 @@ TEST_F(ShakeE2E, ShakingNearAnEmptyShelfWigglesItInsteadOfOpeningAnother)
     const QPoint away(150, 600);
     ASSERT_TRUE(PointerScript::run(PointerScript::glide(m_display.pointer(), away, 5, 0.05) +
                                    PointerScript::release()));
-    EXPECT_EQ(source.waitForLine(QStringLiteral("result ")), QStringLiteral("result ignore"));
 
     // The shake was recognised, and it went to the shelf that was there.
     const QString record = waitForRelease(1);

@@ -63,6 +63,15 @@ void HelperProcess::kill()
     m_process.waitForFinished(5000);
 }
 
+void HelperProcess::terminate(int graceMs)
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(graceMs))
+        kill();
+}
+
 int HelperProcess::run(const QString& program, const QStringList& arguments, int timeoutMs)
 {
     HelperProcess process;
@@ -74,11 +83,6 @@ int HelperProcess::run(const QString& program, const QStringList& arguments, int
 QString HelperProcess::dragSourcePath()
 {
     return QStringLiteral(KAVO_TEST_DRAG_SOURCE);
-}
-
-QString HelperProcess::dropTargetPath()
-{
-    return QStringLiteral(KAVO_TEST_DROP_TARGET);
 }
 
 QString HelperProcess::clipboardPath()

@@ -7,8 +7,8 @@
 
 #include <optional>
 
-// A helper program (kavo-test-drag-source, kavo-test-drop-target,
-// kavo-test-clipboard, a tool like xdotool) run by a test: its stdout is
+// A helper program (kavo-test-drag-source, kavo-test-clipboard, a real
+// program like pcmanfm, a tool like xdotool) run by a test: its stdout is
 // collected line by line while the test processes events, and it is killed
 // when the object goes away.
 class HelperProcess
@@ -37,6 +37,9 @@ public:
     QString errorOutput() const { return QString::fromUtf8(m_stderr); }
 
     void kill();
+    // Asks the program to end (SIGTERM), and kills it when it has not within
+    // `graceMs`.
+    void terminate(int graceMs);
 
     // Runs a program to its end while processing events (so that windows of
     // the test process keep answering); answers its exit code, or -1 when it
@@ -45,7 +48,6 @@ public:
 
     // The helper programs built with the tests.
     static QString dragSourcePath();
-    static QString dropTargetPath();
     static QString clipboardPath();
 
 private:
