@@ -17,13 +17,7 @@ namespace {
 // The tray's manager window: the owner of _NET_SYSTEM_TRAY_S<screen>.
 xcb_window_t trayManager(xcb_connection_t* c)
 {
-    int screen = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screen) == 0)
-        screen = 0;
-    std::free(host);
-    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(X11Util::screenNumber());
     const quint32 selection = X11Util::atom(name.constData());
     if (selection == 0)
         return XCB_NONE;

@@ -31,19 +31,12 @@ quint32 rootWindow()
     if (cachedFor == c)
         return root;
 
-    // Qt talks to the screen that $DISPLAY names; it is the first one unless
-    // the name says otherwise (":0.1").
-    int screenNumber = 0;
-    char* host = nullptr;
-    int display = 0;
-    if (xcb_parse_display(nullptr, &host, &display, &screenNumber) == 0)
-        screenNumber = 0;
-    std::free(host);
-
+    // Qt talks to the screen that $DISPLAY names.
+    const int number = screenNumber();
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     xcb_screen_t* chosen = it.rem > 0 ? it.data : nullptr;
     for (int i = 0; it.rem > 0; ++i, xcb_screen_next(&it)) {
-        if (i == screenNumber) {
+        if (i == number) {
             chosen = it.data;
             break;
         }
@@ -51,6 +44,17 @@ quint32 rootWindow()
     root = chosen ? chosen->root : 0;
     cachedFor = c;
     return root;
+}
+
+int screenNumber()
+{
+    int screen = 0;
+    char* host = nullptr;
+    int display = 0;
+    if (xcb_parse_display(nullptr, &host, &display, &screen) == 0)
+        screen = 0;
+    std::free(host);
+    return screen;
 }
 
 quint32 atom(const char* name)

@@ -17,6 +17,8 @@ xcb_connection_t* connection();
 
 // The root window of the screen that $DISPLAY names (0 without a connection).
 quint32 rootWindow();
+// The number of that screen: 0 unless $DISPLAY says otherwise (":0.1").
+int screenNumber();
 
 // The atom of `name`, interned once per process (0 when the server fails).
 quint32 atom(const char* name);

@@ -10,6 +10,7 @@
 #include "PointerScript.h"
 #include "RawConnection.h"
 #include "TestEnvironment.h"
+#include "Trayer.h"
 
 #include <QDir>
 #include <QFile>
@@ -373,33 +374,10 @@ protected:
         });
     }
 
-    // The program's icon in trayer's panel.
-    std::optional<ProbedWindow> trayIcon() const
-    {
-        const auto panel = m_display.waitForWindow(
-            [](const ProbedWindow& w) {
-                return w.windowClass == u"trayer" && w.instance == u"panel";
-            },
-            5000);
-        if (!panel)
-            return std::nullopt;
-        std::optional<ProbedWindow> icon;
-        TestEnv::waitUntil(
-            [&] {
-                for (const ProbedWindow& w : m_display.descendants(panel->id)) {
-                    if (w.viewable && w.instance == u"kavo" && !w.geometry.isEmpty())
-                        icon = w;
-                }
-                return icon.has_value();
-            },
-            10000);
-        return icon;
-    }
-
     // Right-clicks the tray icon, then picks a menu entry with these keys.
     ::testing::AssertionResult chooseFromTrayMenu(const QStringList& keys)
     {
-        const auto icon = trayIcon();
+        const auto icon = m_trayer.kavoIcon();
         if (!icon)
             return ::testing::AssertionFailure() << "the tray icon is not in trayer's panel";
         // Two clicks on the same spot within the double-click time are one
@@ -458,6 +436,7 @@ protected:
 
     DisplayProbe m_display;
     RawConnection m_x;
+    Trayer m_trayer;
     std::unique_ptr<KavoSession> m_kavo;
 };
 
@@ -473,19 +452,10 @@ TEST_F(InstalledPackageSessionE2E, TheInstalledProgramRunsAWholeSession)
     const QString into = m_kavo->root() + QStringLiteral("/into");
     ASSERT_TRUE(QDir().mkpath(into));
 
-    HelperProcess trayer;
-    ASSERT_TRUE(trayer.start(
-        QStringLiteral("trayer"),
-        {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
-         QStringLiteral("right"), QStringLiteral("--width"), QStringLiteral("10"),
-         QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
-         QStringLiteral("false"), QStringLiteral("--transparent"), QStringLiteral("false")}));
-    ASSERT_TRUE(TestEnv::waitUntil(
-        [&] { return m_display.selectionOwner("_NET_SYSTEM_TRAY_S0") != XCB_NONE; }, 10000))
-        << "no tray: " << trayer.errorOutput().toStdString();
+    ASSERT_TRUE(m_trayer.start("bottom", "right")) << "no tray: " << m_trayer.errors().toStdString();
     ASSERT_TRUE(m_kavo->start()) << "the installed kavo did not answer --list: "
                                  << errors().toStdString();
-    ASSERT_TRUE(trayIcon()) << "the tray icon did not appear";
+    ASSERT_TRUE(m_trayer.kavoIcon()) << "the tray icon did not appear";
     Pcmanfm fileManager;
     ASSERT_TRUE(fileManager.open(QFileInfo(first).path(), filesAt, 3))
         << fileManager.errors().toStdString();
