@@ -54,8 +54,8 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     // Dragged items whose files a target moved away later: a shelf emptied
     // so closes, as at the end of the drag.
     m_moves->onEmptied = [self] {
-        if (self && self->onClose)
-            self->onClose();
+        if (self)
+            self->closeEmptied();
     };
 
     m_scroll->setParent(this);
@@ -108,6 +108,8 @@ void ShelfContentView::reload()
     const QList<ShelfItemPtr>& items = m_store->items;
     const qsizetype n = items.size();
     m_moves->forgetGone();
+    if (n > 0)
+        m_closedEmpty = false;
 
     m_stackArea->items = items;
     m_stackArea->update();
@@ -206,6 +208,17 @@ void ShelfContentView::toggleList()
     if (n == 0 && !m_listMode)
         return;
     setListMode(n > 0 ? !m_listMode : false);
+}
+
+void ShelfContentView::closeEmptied()
+{
+    // The end of a drag and the watch on its files may both find the shelf
+    // emptied: it is closed once.
+    if (!m_store->items.isEmpty() || m_closedEmpty)
+        return;
+    m_closedEmpty = true;
+    if (onClose)
+        onClose();
 }
 
 void ShelfContentView::closeTapped()

@@ -129,6 +129,8 @@ protected:
 
 private:
     void setListMode(bool on);
+    // Closes a shelf that a drag out (or a move after it) left empty.
+    void closeEmptied();
     void layoutSubviews();
     void layoutRows();
     ItemRowView* makeRow(const ShelfItemPtr& item);
@@ -164,6 +166,7 @@ private:
     QList<ItemRowView*> m_rows;
     QList<ShelfItemPtr> m_draggingOut;
     MoveWatcher* m_moves;
+    bool m_closedEmpty = false;
     QPointer<QVariantAnimation> m_pop;
     // Moving the shelf by hand where the window system cannot.
     std::optional<QPointF> m_moveOffset;

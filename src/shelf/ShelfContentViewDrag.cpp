@@ -117,7 +117,7 @@ void ShelfContentView::endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropActio
     m_moves->watch(dragged);
     QPointer<ShelfContentView> self(this);
     m_store->pruneMissing(dragged, [self](qsizetype) {
-        if (self && self->m_store->items.isEmpty() && self->onClose)
-            self->onClose();
+        if (self)
+            self->closeEmptied();
     });
 }
