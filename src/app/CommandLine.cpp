@@ -55,10 +55,14 @@ QString CommandLine::usage()
 CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
 {
     CommandLine cl;
-    // The snapshot mode takes everything after it as its own arguments.
+    // The snapshot mode takes everything after it as its own arguments: the
+    // folder, then the files.
     const qsizetype snapshot = arguments.indexOf("--snapshot");
     if (snapshot >= 0 && snapshot + 1 < arguments.size()) {
         cl.kind = Kind::Snapshot;
+        cl.snapshotFolder = shown(arguments[snapshot + 1]);
+        for (const QByteArray& file : arguments.mid(snapshot + 2))
+            cl.files << NativePath::absolute(file);
         return cl;
     }
 

@@ -20,8 +20,11 @@ struct CommandLine
     };
 
     Kind kind = Kind::Start;
-    // --new-shelf: absolute, cleaned paths of files that exist.
+    // --new-shelf: absolute, cleaned paths of files that exist; --snapshot:
+    // the files to picture, absolute.
     QList<QByteArray> files;
+    // --snapshot: the folder the pictures go to.
+    QString snapshotFolder;
     QString error;
 
     // `arguments` includes the program path first, as in argv. Qt's own

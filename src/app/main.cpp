@@ -1,11 +1,12 @@
 // The process entry: reads the command line before any application object
 // exists, hands commands to a running Kavo, or starts one.
 #include "app/AppDelegate.h"
+#include "app/CommandServer.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "core/NativePath.h"
+#include "core/ProcessWide.h"
 #include "platform/X11Workarounds.h"
-#include "shelf/ShelfWindowController.h"
 #include "snapshot/Snapshot.h"
 
 #include <QApplication>
@@ -159,29 +160,37 @@ int main(int argc, char** argv)
         print(stderr, QStringLiteral("kavo: %1\nTry 'kavo --help' for more information.\n")
                           .arg(command.error));
         return 2;
+    case CommandLine::Kind::Snapshot: {
+        // A process of its own, beside any running Kavo, with nothing but
+        // the shelf it pictures.
+        if (!choosePlatform(command.kind))
+            return 1;
+        QApplication app(argc, argv);
+        setUpApplication();
+        quietOffscreenWarnings();
+        Snapshot::run(command.snapshotFolder, command.files);
+        const int status = app.exec();
+        ProcessWide::endAll();
+        return status;
+    }
     case CommandLine::Kind::List:
     case CommandLine::Kind::NewShelf:
     case CommandLine::Kind::Start:
         if (const std::optional<int> status = handOver(command))
             return *status;
         break; // nobody runs: start
-    case CommandLine::Kind::Snapshot:
-        break;
     }
 
-    // A snapshot runs in a process of its own, beside any running Kavo.
     SingleInstance instance;
-    if (command.kind != CommandLine::Kind::Snapshot) {
-        QString error;
-        if (!instance.claim(&error)) {
-            if (!error.isEmpty()) {
-                print(stderr, QStringLiteral("kavo: %1\n").arg(error));
-                return 1;
-            }
-            // Another Kavo started at the same moment and won: it takes the
-            // command.
-            return handOver(command).value_or(1);
+    QString error;
+    if (!instance.claim(&error)) {
+        if (!error.isEmpty()) {
+            print(stderr, QStringLiteral("kavo: %1\n").arg(error));
+            return 1;
         }
+        // Another Kavo started at the same moment and won: it takes the
+        // command.
+        return handOver(command).value_or(1);
     }
 
     if (!choosePlatform(command.kind))
@@ -192,19 +201,18 @@ int main(int argc, char** argv)
     X11Workarounds::install();
 
     AppDelegate delegate;
-    if (command.kind != CommandLine::Kind::Snapshot) {
-        QString error;
-        if (!instance.listen([&delegate](const QJsonObject& r) { return delegate.handleRequest(r); },
-                             &error)) {
-            print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
-            return 1;
-        }
+    CommandServer& commands = delegate.commands();
+    if (!instance.listen([&commands](const QJsonObject& r) { return commands.answer(r); }, &error)) {
+        print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
+        return 1;
     }
 
     QTimer::singleShot(0, &delegate, [&] {
-        delegate.applicationDidFinishLaunching(QCoreApplication::arguments());
+        delegate.launch();
         if (command.kind == CommandLine::Kind::NewShelf)
-            delegate.handleRequest(newShelfRequest(command.files));
+            commands.answer(newShelfRequest(command.files));
     });
-    return app.exec();
+    const int status = app.exec();
+    ProcessWide::endAll();
+    return status;
 }

@@ -1,26 +1,27 @@
 #include "core/Background.h"
 
-#include <QCoreApplication>
+#include "core/ProcessWide.h"
+
 #include <QThreadPool>
 
 namespace Background {
 namespace {
 
-// Made on first use; at the application object's end the pool is deleted
-// only when its workers finish in time (the process ends either way).
+// Made on first use; at the end it is deleted only when its workers finish
+// in time (a worker stuck on a stalled mount is left to the process's end).
 QThreadPool* pool()
 {
-    static QThreadPool* p = [] {
-        auto* made = new QThreadPool;
-        made->setMaxThreadCount(8);
-        qAddPostRoutine([] {
-            QThreadPool* p = pool();
+    static QThreadPool* p = nullptr;
+    if (!p) {
+        p = new QThreadPool;
+        p->setMaxThreadCount(8);
+        ProcessWide::atEnd([] {
             p->clear();
             if (p->waitForDone(1000))
                 delete p;
+            p = nullptr;
         });
-        return made;
-    }();
+    }
     return p;
 }
 

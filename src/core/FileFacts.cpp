@@ -51,7 +51,7 @@ FileFacts FileFacts::probe(const QByteArray& path, bool sniff)
     facts.size = st.st_size;
 
     const QList<QMimeType> byName =
-        mimeDatabase().mimeTypesForFileName(NativePath::display(NativePath::fileName(path)));
+        mimeDatabase().mimeTypesForFileName(NativePath::displayName(path));
     facts.mimeType =
         byName.size() == 1 ? byName.first().name() : QStringLiteral("application/octet-stream");
     if (sniff && facts.typeIsUnknown())
@@ -96,7 +96,7 @@ QString FileFacts::typeFromContents(const QByteArray& path)
     // Read first, then handed to Qt's MIME database (see read()).
     const QByteArray head = read(path, 16384).value_or(QByteArray());
     return mimeDatabase()
-        .mimeTypeForFileNameAndData(NativePath::display(NativePath::fileName(path)), head)
+        .mimeTypeForFileNameAndData(NativePath::displayName(path), head)
         .name();
 }
 

@@ -35,8 +35,14 @@ QByteArray clean(const QByteArray& path);
 // The path made absolute against the current folder, then cleaned.
 QByteArray absolute(const QByteArray& path);
 
+// The name a file manager shows for a path: its last component as text, or
+// "/" for the root.
+inline QString displayName(const QByteArray& path);
+
 // The last component ("/" for the root) and everything before it.
 QByteArray fileName(const QByteArray& path);
 QByteArray folder(const QByteArray& path);
+
+inline QString displayName(const QByteArray& path) { return display(fileName(path)); }
 
 } // namespace NativePath

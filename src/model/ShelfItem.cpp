@@ -11,10 +11,7 @@ ShelfItem::ShelfItem(const QUrl& url, bool isTemporary)
 
 QString ShelfItem::path() const { return NativePath::display(m_nativePath); }
 
-QString ShelfItem::displayName() const
-{
-    return NativePath::display(NativePath::fileName(m_nativePath));
-}
+QString ShelfItem::displayName() const { return NativePath::displayName(m_nativePath); }
 
 void ShelfItem::setFacts(const FileFacts& facts)
 {

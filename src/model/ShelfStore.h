@@ -2,7 +2,6 @@
 
 #include "model/ShelfItem.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -51,25 +50,6 @@ public:
     QString summary() const;
     // A hint for an empty shelf, else kind, total size and folder count.
     QString detail() const;
-
-    // Where dropped content is written: <cache>/io.github.kavo.Kavo/Dropped.
-    static QString droppedFilesRoot();
-    // Creates and returns a new, uniquely named folder under the root; an
-    // empty path, with `error` saying why, when it cannot be made (an
-    // unwritable cache, a symbolic link where Kavo's own folders belong).
-    static QString newDropFolder(QString* error = nullptr);
-    // Deletes a drop folder with whatever a failed drop left in it.
-    static void removeDropFolder(const QString& folder);
-    // Deletes entries directly under the root that were created more than
-    // seven days before `now` (or whose date cannot be read). Never follows
-    // symbolic links: a link is removed as a link.
-    static void cleanUpOldPromises(const QDateTime& now = QDateTime::currentDateTimeUtc());
-    // The creation date of an entry as the clean-up sees it: its birth time,
-    // or its modification time where the file system keeps no birth time; of
-    // the entry itself, not of a link's target. Invalid when neither exists.
-    static QDateTime entryDate(const QString& path);
-
-    static constexpr qint64 maxDropAgeSeconds = 604800;
 
 private:
     void loadThumbnails(const QList<ShelfItemPtr>& newItems);

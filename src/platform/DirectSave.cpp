@@ -17,7 +17,5 @@ public:
 
 std::unique_ptr<DirectSave> DirectSave::create()
 {
-    if (xcb_connection_t* c = X11Util::connection())
-        return std::make_unique<X11DirectSave>(c);
-    return std::make_unique<NullDirectSave>();
+    return X11Util::x11OrNull<DirectSave, X11DirectSave, NullDirectSave>();
 }

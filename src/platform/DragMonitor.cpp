@@ -17,9 +17,5 @@ public:
 
 std::unique_ptr<DragMonitor> DragMonitor::create()
 {
-    if (xcb_connection_t* c = X11Util::connection()) {
-        if (const quint32 root = X11Util::rootWindow())
-            return std::make_unique<X11DragMonitor>(c, root);
-    }
-    return std::make_unique<NullDragMonitor>();
+    return X11Util::x11OrNull<DragMonitor, X11DragMonitor, NullDragMonitor>();
 }

@@ -17,9 +17,5 @@ public:
 
 std::unique_ptr<KeyGrabber> KeyGrabber::create()
 {
-    if (xcb_connection_t* c = X11Util::connection()) {
-        if (const quint32 root = X11Util::rootWindow())
-            return std::make_unique<X11KeyGrabber>(c, root);
-    }
-    return std::make_unique<NullKeyGrabber>();
+    return X11Util::x11OrNull<KeyGrabber, X11KeyGrabber, NullKeyGrabber>();
 }

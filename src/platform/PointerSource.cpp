@@ -19,9 +19,5 @@ public:
 
 std::unique_ptr<PointerSource> PointerSource::create()
 {
-    if (xcb_connection_t* c = X11Util::connection()) {
-        if (const quint32 root = X11Util::rootWindow())
-            return std::make_unique<X11PointerSource>(c, root);
-    }
-    return std::make_unique<NullPointerSource>();
+    return X11Util::x11OrNull<PointerSource, X11PointerSource, NullPointerSource>();
 }

@@ -1,5 +1,6 @@
 #include "platform/Thumbnailer.h"
 
+#include "core/ProcessWide.h"
 #include "platform/FreedesktopThumbnailer.h"
 
 #include <QCoreApplication>
@@ -16,10 +17,8 @@ std::unique_ptr<Thumbnailer>& sharedSlot()
     return slot;
 }
 
-// The shared thumbnailer goes away with the application object, while the
-// event loop that its results are posted to still exists. A thumbnail stuck
-// on a stalled mount must not hold the program's exit: then it is left to
-// the end of the process.
+// A thumbnail stuck on a stalled mount must not hold the program's exit:
+// then the thumbnailer is left to the end of the process.
 void destroyShared()
 {
     std::unique_ptr<Thumbnailer>& slot = sharedSlot();
@@ -35,11 +34,7 @@ Thumbnailer& Thumbnailer::shared()
     std::unique_ptr<Thumbnailer>& slot = sharedSlot();
     if (!slot) {
         slot = std::make_unique<FreedesktopThumbnailer>();
-        static const bool cleanupInstalled = [] {
-            qAddPostRoutine(destroyShared);
-            return true;
-        }();
-        Q_UNUSED(cleanupInstalled);
+        ProcessWide::atEnd(destroyShared);
     }
     return *slot;
 }

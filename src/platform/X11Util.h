@@ -6,6 +6,9 @@
 #include <QRect>
 #include <QtGlobal>
 
+#include <memory>
+#include <type_traits>
+
 struct xcb_connection_t;
 
 // Access to Qt's own X connection for the X11 implementations of the
@@ -38,5 +41,20 @@ struct ScreenScale
 QPointF fromNative(QPoint native, const QList<ScreenScale>& screens);
 // The same with the application's screens.
 QPointF fromNative(QPoint native);
+
+// A platform capability: its X11 implementation on the xcb platform (made
+// with Qt's connection, and the root window where it asks for one), else
+// the null one.
+template <class Interface, class X11, class Null> std::unique_ptr<Interface> x11OrNull()
+{
+    xcb_connection_t* c = connection();
+    const quint32 root = rootWindow();
+    if (!c || root == 0)
+        return std::make_unique<Null>();
+    if constexpr (std::is_constructible_v<X11, xcb_connection_t*, quint32>)
+        return std::make_unique<X11>(c, root);
+    else
+        return std::make_unique<X11>(c);
+}
 
 } // namespace X11Util

@@ -53,18 +53,7 @@ public:
     // A sample closer than this to the last counted x is ignored.
     static constexpr double jitter = 1.5;
 
-    // Read access for diagnostics and tests.
-    bool buttonWasDown() const { return m_buttonWasDown; }
-    bool firedThisDrag() const { return m_firedThisDrag; }
-    quint64 dragChangeCountBeforePress() const { return m_dragChangeCountBeforePress; }
-    bool pressStartedInDock() const { return m_pressStartedInDock; }
-    bool pressInFreshStack() const { return m_pressInFreshStack; }
-    std::optional<double> dockClickTime() const { return m_dockClickTime; }
-    QPointF pressPoint() const { return m_pressPoint; }
-    double lastX() const { return m_lastX; }
-    int direction() const { return m_direction; }
-    double swingStartX() const { return m_swingStartX; }
-    const std::vector<double>& reversals() const { return m_reversals; }
+    // The most reversals counted in the press under way (or the last one).
     int maxReversalsThisPress() const { return m_maxReversalsThisPress; }
 
 private:

@@ -1,6 +1,6 @@
 #include "shake/SystemShakeInput.h"
 
-#include "app/Prefs.h"
+#include "core/Prefs.h"
 #include "platform/DragMonitor.h"
 #include "platform/PointerSource.h"
 #include "shake/DebugLog.h"
@@ -51,7 +51,7 @@ QRectF SystemShakeInput::dockRect(QPointF near)
 
 bool SystemShakeInput::debugShakeEnabled()
 {
-    return Prefs::boolValue(Prefs::debugShake);
+    return Prefs::value(Prefs::debugShake);
 }
 
 void SystemShakeInput::writeLog(const QString& message)

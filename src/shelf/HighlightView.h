@@ -21,6 +21,6 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
-    qreal m_radius = 20;
+    qreal m_radius = 0;
     bool m_isActive = false;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Background.h"
 #include "core/NativePath.h"
+#include "core/ProcessWide.h"
 #include "core/FileFacts.h"
 #include "platform/FileIcons.h"
 
@@ -92,8 +93,10 @@ PreviewPanel* sharedPanel = nullptr;
 
 PreviewPanel* PreviewPanel::shared()
 {
-    if (!sharedPanel)
+    if (!sharedPanel) {
         sharedPanel = new PreviewPanel;
+        ProcessWide::atEnd(destroyShared);
+    }
     return sharedPanel;
 }
 
@@ -194,14 +197,9 @@ void PreviewPanel::setCurrentIndex(int index)
 void PreviewPanel::showCaption()
 {
     const int n = itemCount();
-    const QString name = displayName(m_shownUrl);
+    const QString name = NativePath::displayName(NativePath::fromUrl(m_shownUrl));
     m_caption->setText(n > 1 ? QStringLiteral("%1 (%2 of %3)").arg(name).arg(m_index + 1).arg(n)
                              : name);
-}
-
-QString PreviewPanel::displayName(const QUrl& url)
-{
-    return NativePath::display(NativePath::fileName(NativePath::fromUrl(url)));
 }
 
 void PreviewPanel::showCurrent()
@@ -221,7 +219,7 @@ void PreviewPanel::showCurrent()
 
     // Until the file has been read off the UI thread: the icon its name
     // suggests, and the name.
-    const QString name = displayName(url);
+    const QString name = NativePath::displayName(NativePath::fromUrl(url));
     const QString byName = FileIcons::typeForName(name);
     m_kind = QStringLiteral("file");
     m_icon->setPixmap(QPixmap::fromImage(FileIcons::iconForType(byName))

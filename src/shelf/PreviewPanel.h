@@ -27,11 +27,11 @@ public:
         std::function<QUrl(int)> url;
     };
 
-    // The shared panel, created on first use.
+    // The shared panel, created on first use (and ended with the other
+    // process-wide objects).
     static PreviewPanel* shared();
     // Whether the shared panel has been created.
     static bool sharedExists();
-    // Deletes the shared panel (before the application object goes).
     static void destroyShared();
 
     void setDataSource(const DataSource& source);
@@ -58,7 +58,6 @@ private:
     PreviewPanel();
     void showCurrent();
     void showCaption();
-    static QString displayName(const QUrl& url);
 
     DataSource m_source;
     int m_index = 0;

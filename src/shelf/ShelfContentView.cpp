@@ -1,10 +1,10 @@
 #include "shelf/ShelfContentView.h"
 
+#include "drops/DropReader.h"
 #include "platform/Alerts.h"
 #include "platform/FileManager.h"
 #include "shelf/BadgeView.h"
 #include "shelf/ElidedLabel.h"
-#include "shelf/FlippedView.h"
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
 #include "shelf/MoveWatcher.h"
@@ -29,12 +29,12 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
       m_closeButton(new SymbolButton(QStringLiteral("xmark"), QStringLiteral("Close shelf"))),
       m_listButton(new SymbolButton(QStringLiteral("list.bullet"), QStringLiteral("Show items"))),
       m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new QScrollArea),
-      m_listDoc(new FlippedView),
+      m_listDoc(new QWidget),
       m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
       m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter)),
-      m_moves(new MoveWatcher(m_store, this))
+      m_moves(new MoveWatcher(m_store, this)), m_drops(new DropReader(m_store, this))
 {
-    onNotice = Alerts::notify;
+    m_drops->onNotice = Alerts::notify;
     resize(shelfWidth, stackHeight);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_TranslucentBackground);

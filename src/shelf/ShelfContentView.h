@@ -11,9 +11,9 @@
 #include <optional>
 
 class BadgeView;
+class DropReader;
 class QDrag;
 class ElidedLabel;
-class FlippedView;
 class HighlightView;
 class ItemRowView;
 class MoveWatcher;
@@ -69,10 +69,6 @@ public:
     // The menu "Share…" opens: the sharing services found on this machine.
     QMenu* makeShareMenu();
 
-    // Tells the user about content a drop could not save (the title names
-    // it, the text says why); a notice that does not wait, by default.
-    std::function<void(const QString& title, const QString& text)> onNotice;
-
     // Takes dropped content from `source` (another view, or null for another
     // program); answers whether anything was taken.
     bool takeDrop(const QMimeData* mime, QObject* source);
@@ -103,7 +99,7 @@ public:
     StackAreaView* stackArea() const { return m_stackArea; }
     QScrollArea* scroll() const { return m_scroll; }
     OverlayScrollBar* scrollBar() const { return m_scrollBar; }
-    FlippedView* listDoc() const { return m_listDoc; }
+    QWidget* listDoc() const { return m_listDoc; }
     SymbolButton* closeButton() const { return m_closeButton; }
     SymbolButton* listButton() const { return m_listButton; }
     BadgeView* badge() const { return m_badge; }
@@ -113,6 +109,8 @@ public:
     const QList<ItemRowView*>& rows() const { return m_rows; }
     // The items dragged out earlier, watched for their files leaving.
     MoveWatcher* moves() const { return m_moves; }
+    // What turns dropped content into items (and tells what it could not).
+    DropReader* drops() const { return m_drops; }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -138,18 +136,6 @@ private:
     void setDropHover(bool on);
     bool isOwnDrag(const QObject* source) const;
     void endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action);
-    // What a drop could not save, and why.
-    struct Unsaved
-    {
-        QString name;
-        QString reason;
-    };
-    bool takeFiles(const QMimeData* mime);
-    bool takePromise(const QMimeData* mime);
-    bool takeImage(const QMimeData* mime);
-    bool takeLink(const QMimeData* mime, Unsaved* unsaved);
-    bool takeText(const QMimeData* mime, Unsaved* unsaved);
-    void reportUnsaved(const QString& name, const QString& reason);
 
     ShelfStorePtr m_store;
     HighlightView* m_highlight;
@@ -159,13 +145,14 @@ private:
     StackAreaView* m_stackArea;
     QScrollArea* m_scroll;
     OverlayScrollBar* m_scrollBar;
-    FlippedView* m_listDoc;
+    QWidget* m_listDoc; // the list's rows, from the top down
     ElidedLabel* m_titleLabel;
     ElidedLabel* m_detailLabel;
     bool m_listMode = false;
     QList<ItemRowView*> m_rows;
     QList<ShelfItemPtr> m_draggingOut;
     MoveWatcher* m_moves;
+    DropReader* m_drops;
     bool m_closedEmpty = false;
     QPointer<QVariantAnimation> m_pop;
     // Moving the shelf by hand where the window system cannot.

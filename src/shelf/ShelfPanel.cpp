@@ -1,5 +1,7 @@
 #include "shelf/ShelfPanel.h"
 
+#include "shelf/ShelfContentView.h"
+
 #include <QEvent>
 #include <QPainterPath>
 #include <QRegion>
@@ -47,6 +49,6 @@ void ShelfPanel::updateMask()
         return;
     }
     QPainterPath path;
-    path.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    path.addRoundedRect(QRectF(rect()), ShelfContentView::radius, ShelfContentView::radius);
     setMask(QRegion(path.toFillPolygon().toPolygon()));
 }

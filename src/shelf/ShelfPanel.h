@@ -23,7 +23,6 @@ public:
     // Where nothing composites the desktop, translucent corners would come
     // out black: the panel then clips itself to its rounded shape.
     void setClipsToShape(bool clips);
-    static constexpr qreal cornerRadius = 20;
 
 protected:
     bool event(QEvent* e) override;

@@ -94,7 +94,7 @@ void ShelfWindowController::show(const QPointF& p, bool anchorTop)
         ShelfPlacement::origin(p, QSizeF(m_window->size()), anchorTop, screens, primary);
     m_window->move(topLeft.toPoint());
     setOpacity(0);
-    orderFront();
+    bringToFront();
 
     if (m_fade)
         m_fade->stop();
@@ -110,7 +110,7 @@ void ShelfWindowController::show(const QPointF& p, bool anchorTop)
     m_content->popIn();
 }
 
-void ShelfWindowController::orderFront()
+void ShelfWindowController::bringToFront()
 {
     if (!m_window->isVisible()) {
         WindowHints::showOnAllDesktops(m_window.get());

@@ -45,7 +45,7 @@ public:
     void resizeToHeight(qreal height);
 
     // Brings the panel to the front without taking focus.
-    void orderFront();
+    void bringToFront();
 
     static constexpr int appearMs = 180;
     static constexpr int resizeMs = 200;

@@ -31,9 +31,6 @@ public:
     std::function<void(QMouseEvent*)> onDragStart;
     std::function<void()> onClick;
 
-    // A press on the empty zone moves the shelf; a press on a pile does not.
-    bool mouseDownCanMoveWindow() const { return items.isEmpty(); }
-
     // The attention animation's angle, in radians (counter-clockwise).
     qreal wiggleAngle() const { return m_wiggleAngle; }
     void setWiggleAngle(qreal radians);

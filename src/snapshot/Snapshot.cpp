@@ -1,5 +1,6 @@
 #include "snapshot/Snapshot.h"
 
+#include "core/NativePath.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"
@@ -39,41 +40,29 @@ void render(const std::shared_ptr<ShelfWindowController>& shelf, const QString& 
 
 } // namespace
 
-std::optional<Request> parse(const QStringList& arguments)
+void run(const QString& folder, const QList<QByteArray>& paths)
 {
-    const qsizetype at = arguments.indexOf(QStringLiteral("--snapshot"));
-    if (at < 0 || at + 1 >= arguments.size())
-        return std::nullopt;
-    return Request{arguments[at + 1], arguments.mid(at + 2)};
-}
-
-bool runIfRequested(const QStringList& arguments)
-{
-    const std::optional<Request> request = parse(arguments);
-    if (!request)
-        return false;
-    const QDir folder(request->folder);
+    const QDir out(folder);
     QList<QUrl> files;
-    for (const QString& f : request->files)
-        files << QUrl::fromLocalFile(QDir::current().absoluteFilePath(f));
+    for (const QByteArray& path : paths)
+        files << NativePath::toUrl(path);
 
     // Not one of the program's shelves: it lives until the process ends.
     auto shelf = std::make_shared<ShelfWindowController>();
     shelf->show(shelfPoint, false);
-    render(shelf, folder.filePath(QLatin1String(emptyFile)), [shelf, folder, files] {
+    render(shelf, out.filePath(QLatin1String(emptyFile)), [shelf, out, files] {
         shelf->store()->add(files, false);
-        QTimer::singleShot(stackDelayMs, [shelf, folder] {
-            render(shelf, folder.filePath(QLatin1String(stackFile)), [shelf, folder] {
+        QTimer::singleShot(stackDelayMs, [shelf, out] {
+            render(shelf, out.filePath(QLatin1String(stackFile)), [shelf, out] {
                 if (ShelfContentView* content = shelf->content())
                     content->toggleList();
-                QTimer::singleShot(listDelayMs, [shelf, folder] {
-                    render(shelf, folder.filePath(QLatin1String(listFile)),
+                QTimer::singleShot(listDelayMs, [shelf, out] {
+                    render(shelf, out.filePath(QLatin1String(listFile)),
                            [] { QCoreApplication::exit(0); });
                 });
             });
         });
     });
-    return true;
 }
 
 } // namespace Snapshot

@@ -1,6 +1,6 @@
 #include "update/UpdateChecker.h"
 
-#include "app/Prefs.h"
+#include "core/Prefs.h"
 #include "platform/Alerts.h"
 
 #include <QDateTime>
@@ -57,9 +57,9 @@ void UpdateChecker::start()
 
 void UpdateChecker::checkIfDue()
 {
-    if (!Prefs::boolValue(Prefs::checkForUpdates))
+    if (!Prefs::value(Prefs::checkForUpdates))
         return;
-    const double last = Prefs::doubleValue(Prefs::lastUpdateCheck);
+    const double last = Prefs::value(Prefs::lastUpdateCheck);
     const double t = now();
     // A record far in the future was written under a clock that was set
     // wrong; waiting for the clock to catch up would stop checks for as long.

@@ -1,20 +1,14 @@
 // The application shell of the running program: the hot key, the commands a
-// second `kavo` sends, the welcome on a first launch and the tray menu.
-#include "HelperProcess.h"
-#include "KavoTest.h"
-#include "PointerScript.h"
+// second `kavo` sends, the welcome on a first launch, the keyboard of a shelf.
+#include "Input.h"
+#include "Kavo.h"
 #include "TestEnvironment.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
-#include <optional>
-#include <ostream>
-
 namespace {
-
-using Shelves = QList<ListedShelf>;
-
-const QString hotKey = QStringLiteral("ctrl+alt+space");
 
 // The welcome is a dialog titled with the program's name.
 bool isWelcome(const ProbedWindow& w)
@@ -22,117 +16,119 @@ bool isWelcome(const ProbedWindow& w)
     return w.viewable && !w.overrideRedirect && w.title == u"Kavo" && w.geometry.width() > 100;
 }
 
-class AppShellE2E : public KavoTest
-{
-protected:
-    // Presses the hot key with the pointer at `p`.
-    static bool hotKeyAt(QPoint p)
-    {
-        return PointerScript::run(PointerScript::moveTo(p) +
-                                  QStringList{QStringLiteral("key"), hotKey});
-    }
-};
+using AppShellE2E = KavoTest;
 
-TEST_F(AppShellE2E, TheHotKeyOpensAShelfAtThePointerEachTimeItIsPressed)
+TEST_F(AppShellE2E, TheHotKeyOpensAShelfAtThePointerOncePerPressWhateverTheLocks)
 {
     ASSERT_TRUE(startKavo());
-    ASSERT_TRUE(hotKeyAt(QPoint(640, 400)));
+    ASSERT_TRUE(Input::run(Input::moveTo({640, 400}) + Input::key("ctrl+alt+space")));
     Shelves shelves = m_kavo.waitForShelfCount(1);
     ASSERT_EQ(shelves.size(), 1);
     EXPECT_EQ(shelves[0].frame, placed(QPoint(640, 400)));
     EXPECT_TRUE(shelves[0].visible);
     EXPECT_EQ(shelves[0].mode, u"stack");
     EXPECT_TRUE(shelves[0].items.isEmpty());
+    const auto window = m_display.waitForWindow([&](const ProbedWindow& w) {
+        return w.viewable && w.instance == u"kavo" && w.geometry == shelves[0].frame;
+    });
+    ASSERT_TRUE(window);
+    EXPECT_EQ(m_display.property32(window->id, m_display.atom("_NET_WM_DESKTOP")), 0xFFFFFFFFu)
+        << "on every desktop";
 
-    // Pressed again at the same place: a second shelf, on top of the first.
-    ASSERT_TRUE(hotKeyAt(QPoint(640, 400)));
+    // Again with Num Lock on: a second shelf, on top of the first.
+    ASSERT_TRUE(Input::run(QStringList{"key", "Num_Lock", "ctrl+alt+space"}));
     shelves = m_kavo.waitForShelfCount(2);
     ASSERT_EQ(shelves.size(), 2);
     EXPECT_EQ(shelves[1].frame, shelves[0].frame);
-
-    // Near a corner the shelf stays inside the screen.
-    ASSERT_TRUE(hotKeyAt(QPoint(1275, 795)));
+    // Held down past the key's repeat delay near a corner: one shelf, inside
+    // the screen.
+    ASSERT_TRUE(Input::run(Input::moveTo({1275, 795}) +
+                           QStringList{"keydown", "ctrl+alt+space", "sleep", "0.9", "keyup", "ctrl+alt+space"}));
     shelves = m_kavo.waitForShelfCount(3);
     ASSERT_EQ(shelves.size(), 3);
     EXPECT_EQ(shelves[2].frame, placed(QPoint(1275, 795)));
-    EXPECT_NE(shelves[2].frame.center(), QPoint(1275, 795));
-
-    // A home that has launched before was not welcomed.
-    EXPECT_FALSE(m_display.waitForWindow(isWelcome, 0));
-}
-
-TEST_F(AppShellE2E, NewShelfFromASecondProcessOpensInTheRunningInstance)
-{
-    const QString a = makeFile(QStringLiteral("a.txt"), "a");
-    const QString b = makeFile(QStringLiteral("b c.txt"), "b");
-    ASSERT_TRUE(startKavo());
-
-    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(QPoint(500, 300))));
-    KavoSession::Result r = m_kavo.run({QStringLiteral("--new-shelf"), a});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    Shelves shelves = m_kavo.waitForShelfCount(1);
-    ASSERT_EQ(shelves.size(), 1);
-    EXPECT_EQ(shelves[0].frame, placed(QPoint(500, 300)));
-    ASSERT_EQ(shelves[0].items.size(), 1);
-    EXPECT_EQ(shelves[0].items[0].path, a);
-    EXPECT_FALSE(shelves[0].items[0].temporary);
-
-    // Each command opens a shelf of its own, with the files in order.
-    r = m_kavo.run({QStringLiteral("--new-shelf"), b, a});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    shelves = m_kavo.waitForShelfCount(2);
-    ASSERT_EQ(shelves.size(), 2);
-    EXPECT_EQ(shelves[1].paths(), (QStringList{b, a}));
-    EXPECT_EQ(shelves[0].paths(), QStringList{a});
+    // Space alone, or without Alt, is not the hot key.
+    ASSERT_TRUE(Input::run(QStringList{"key", "space", "ctrl+space"}));
+    TestEnv::processEventsFor(300);
+    EXPECT_EQ(m_kavo.list().value_or(Shelves{}).size(), 3);
+    EXPECT_FALSE(m_display.waitForWindow(isWelcome, 0)) << "a home that launched before";
 }
 
 TEST_F(AppShellE2E, CommandsThatCannotWorkSaySoAndChangeNothing)
 {
-    // Nobody runs yet.
-    KavoSession::Result r = m_kavo.run({QStringLiteral("--list")});
+    Kavo::Result r = m_kavo.run({"--list"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_TRUE(r.err.contains(QStringLiteral("not running"))) << r.err.toStdString();
-
+    EXPECT_TRUE(r.err.contains("not running")) << r.err.toStdString();
     ASSERT_TRUE(startKavo());
-    const QString missing = m_kavo.root() + QStringLiteral("/files/missing.txt");
-    const QList<std::pair<QStringList, QString>> refused{
-        {{QStringLiteral("--bogus")}, QStringLiteral("unknown option: --bogus")},
-        {{QStringLiteral("--new-shelf"), missing}, QStringLiteral("no such file: ") + missing},
-        {{QStringLiteral("--list"), QStringLiteral("extra")},
-         QStringLiteral("--list takes no arguments")},
-        {{QStringLiteral("stray")}, QStringLiteral("unexpected argument: stray")}};
+    const QString missing = m_kavo.root() + "/files/missing.txt";
+    const QList<std::pair<QStringList, QString>> refused{{{"--bogus"}, "unknown option: --bogus"},
+                                                         {{"--new-shelf", missing}, "no such file: " + missing},
+                                                         {{"--list", "extra"}, "--list takes no arguments"},
+                                                         {{"stray"}, "unexpected argument: stray"}};
     for (const auto& [arguments, message] : refused) {
         r = m_kavo.run(arguments);
         EXPECT_EQ(r.exitCode, 2) << arguments.join(u' ').toStdString();
         EXPECT_TRUE(r.err.contains(message)) << r.err.toStdString();
     }
-    // The running instance opened nothing for them.
-    const auto shelves = m_kavo.list();
-    ASSERT_TRUE(shelves);
-    EXPECT_TRUE(shelves->isEmpty()) << describe(*shelves).toStdString();
-
+    EXPECT_EQ(m_kavo.list().value_or(Shelves(1)).size(), 0) << "the running one opened nothing";
     // A plain second start leaves the first one in charge.
     r = m_kavo.run({});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("already running"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("already running")) << r.out.toStdString();
 }
 
 TEST_F(AppShellE2E, AFreshHomeIsWelcomed)
 {
-    // A home that never ran Kavo.
-    QSettings(m_kavo.configHome() + QStringLiteral("/Kavo/Kavo.conf"), QSettings::IniFormat)
-        .clear();
+    QSettings(m_kavo.configFile(), QSettings::IniFormat).clear();
     ASSERT_TRUE(startKavo());
-    const auto welcome = m_display.waitForWindow(isWelcome, 10000);
-    ASSERT_TRUE(welcome);
+    ASSERT_TRUE(m_display.waitForWindow(isWelcome, 10000));
     // Written before the welcome shows, so it is never shown twice.
-    QSettings stored(m_kavo.configHome() + QStringLiteral("/Kavo/Kavo.conf"), QSettings::IniFormat);
-    EXPECT_EQ(stored.value(QStringLiteral("hasLaunchedBefore")).toString(), u"true");
+    EXPECT_EQ(QSettings(m_kavo.configFile(), QSettings::IniFormat).value("hasLaunchedBefore").toString(), "true");
     // The welcome waits for the user without keeping commands from working.
-    const auto shelves = m_kavo.list();
-    ASSERT_TRUE(shelves);
-    EXPECT_TRUE(shelves->isEmpty());
+    EXPECT_EQ(m_kavo.list().value_or(Shelves(1)).size(), 0);
+}
+
+TEST_F(AppShellE2E, NewShelfFromASecondProcessOpensThereAndEscapeClosesItLeavingItsFiles)
+{
+    const QString a = makeFile("a.txt", "a"), b = makeFile("b c.txt", "b");
+    ASSERT_TRUE(startKavo());
+    const ListedShelf first = openShelfAt({500, 300}, {a});
+    EXPECT_EQ(first.frame, placed(QPoint(500, 300)));
+    EXPECT_EQ(first.paths(), QStringList{a});
+    EXPECT_FALSE(first.items.value(0).temporary);
+    // Each command opens a shelf of its own, with the files in order.
+    const QRect frame = openShelfAt({900, 300}, {b, a}).frame;
+    EXPECT_EQ(m_kavo.list().value_or(Shelves(2)).value(1).paths(), (QStringList{b, a}));
+    // Clicked on a bare spot of its header, the shelf has the keyboard;
+    // Escape closes it.
+    const auto window = m_display.waitForWindow([&](const ProbedWindow& w) {
+        return w.viewable && !w.overrideRedirect && w.instance == u"kavo" && w.geometry == frame;
+    });
+    ASSERT_TRUE(window) << "no shelf window at the listed frame";
+    ASSERT_TRUE(Input::run(Input::click(frame.topLeft() + QPoint(52, 18))));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == window->id; }));
+    ASSERT_TRUE(Input::run(Input::key("Escape")));
+    EXPECT_TRUE(m_kavo.waitForShelves([&](const Shelves& s) { return s.size() == 1 && s[0].frame == first.frame; }));
+    EXPECT_TRUE(QFileInfo::exists(a) && QFileInfo::exists(b));
+}
+
+TEST_F(AppShellE2E, ASnapshotWritesThreePicturesOfAShelfAndStartsNothing)
+{
+    const QString out = m_kavo.root() + "/out";
+    QDir().mkpath(out);
+    TestEnv::writePng(m_kavo.root() + "/files/a.png", 300, 200);
+    const Kavo::Result r = m_kavo.run({"--snapshot", out, m_kavo.root() + "/files/a.png",
+                                       makeFile("b.pdf", "%PDF-1.4\n%%EOF\n"), makeFile("c.txt", "notes\n")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QImage empty(out + "/shelf-empty.png"), stack(out + "/shelf-stack.png");
+    EXPECT_EQ(QImage(out + "/shelf-list.png").size(), QSize(216, 222));
+    EXPECT_EQ(empty.size(), QSize(216, 244));
+    EXPECT_NE(empty, stack);
+    // Rounded corners are transparent; the middle is not.
+    EXPECT_EQ(qAlpha(stack.pixel(0, 0)), 0);
+    EXPECT_GT(qAlpha(stack.pixel(108, 120)), 200);
+    EXPECT_EQ(m_kavo.run({"--list"}).exitCode, 1) << "no instance was started";
 }
 
 } // namespace

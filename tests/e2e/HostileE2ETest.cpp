@@ -1,15 +1,13 @@
 // What a hostile or broken world does to the running program: files on a
 // mount that never answers, names that are not UTF-8, requests of many
 // megabytes, a Kavo that does not answer, another user in the way.
-#include "HelperProcess.h"
-#include "KavoTest.h"
-#include "PointerScript.h"
+#include "Input.h"
+#include "Kavo.h"
+#include "Program.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -19,22 +17,20 @@
 
 namespace {
 
-using Shelves = QList<ListedShelf>;
-
 class HostileE2E : public KavoTest
 {
 protected:
-    // `kavo --list` answers in good time.
-    ::testing::AssertionResult answers()
+    // `kavo --list` answers before the deadline (a frozen program never does).
+    bool answers() const { return m_kavo.run({"--list"}, 5000).exitCode == 0; }
+    bool clickToList(const ListedShelf& shelf) const
     {
-        QElapsedTimer took;
-        took.start();
-        const auto shelves = m_kavo.list();
-        if (!shelves)
-            return ::testing::AssertionFailure() << "kavo --list failed";
-        if (took.elapsed() > 3000)
-            return ::testing::AssertionFailure() << "kavo --list took " << took.elapsed() << " ms";
-        return ::testing::AssertionSuccess();
+        return Input::run(Input::click(stackCentre(shelf.frame))) &&
+               m_kavo.waitForShelves([](const Shelves& s) { return s.value(0).mode == u"list"; });
+    }
+    QString socket() const
+    {
+        return m_kavo.runtimeDir() + "/io.github.kavo.Kavo-" + qEnvironmentVariable("DISPLAY").replace(u':', u'_') +
+               ".socket";
     }
 };
 
@@ -42,84 +38,57 @@ TEST_F(HostileE2E, FilesOnAMountThatNeverAnswersDoNotFreezeKavo)
 {
     if (::getuid() != 0 || !QFile::exists("/dev/fuse"))
         GTEST_SKIP() << "mounting a FUSE file system needs root and /dev/fuse";
-    const QString mount = m_kavo.root() + QStringLiteral("/stalled");
-    ASSERT_TRUE(QDir().mkpath(mount));
-    HelperProcess fs;
+    const QString mount = m_kavo.root() + "/stalled";
+    QDir().mkpath(mount);
+    Program fs;
     // However the test ends: Kavo (with its stuck readers) first, then the
     // file system, then its mount.
     const std::shared_ptr<void> unmount(nullptr, [&](void*) {
         m_kavo.stop();
-        fs.kill();
-        QProcess::execute(QStringLiteral("fusermount"),
-                          {QStringLiteral("-u"), QStringLiteral("-z"), mount});
+        fs.stop();
+        Program::run("fusermount", {"-u", "-z", mount});
     });
-    ASSERT_TRUE(fs.start(QStringLiteral("/usr/bin/python3"),
-                         {QStringLiteral(KAVO_SOURCE_DIR "/tests/e2e/stalled_fs.py"), mount}));
-    ASSERT_TRUE(fs.waitForLine(QStringLiteral("ready"))) << fs.errorOutput().toStdString();
+    ASSERT_TRUE(fs.start("/usr/bin/python3", {KAVO_SOURCE_DIR "/tests/e2e/stalled_fs.py", mount}));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return QDir(mount).exists("fine.txt"); }))
+        << fs.errors().toStdString();
     ASSERT_TRUE(startKavo());
-
     // A file whose name does not tell its type (its contents would), a
     // picture (a preview would read it) and a readable one.
-    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(QPoint(640, 400))));
-    const KavoSession::Result r = m_kavo.run(
-        {QStringLiteral("--new-shelf"), mount + "/stuck", mount + "/stuck.png", mount + "/fine.txt"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    Shelves shelves;
-    ASSERT_TRUE(m_kavo.waitForShelves(
-        [](const Shelves& s) { return s.size() == 1 && s[0].items.size() == 3; }, &shelves))
-        << describe(shelves).toStdString();
+    const ListedShelf shelf = openShelfAt({640, 400}, {mount + "/stuck", mount + "/stuck.png", mount + "/fine.txt"});
+    ASSERT_EQ(shelf.items.size(), 3) << describe({shelf});
     EXPECT_TRUE(answers());
-
     // The shelf still takes input: its list, its menu, its preview.
-    const QPoint pile = stackCentre(shelves[0].frame);
-    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(pile) +
-                                   QStringList{QStringLiteral("click"), QStringLiteral("1")}));
-    ASSERT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.value(0).mode == u"list"; }));
-    const QPoint header(shelves[0].frame.center().x(), shelves[0].frame.y() + 18);
-    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(header) +
-                                   QStringList{QStringLiteral("click"), QStringLiteral("3")}));
+    ASSERT_TRUE(clickToList(shelf));
+    ASSERT_TRUE(Input::run(Input::click({shelf.frame.center().x(), shelf.frame.y() + 18}, 3)));
     EXPECT_TRUE(m_display.waitForWindow(
-        [](const ProbedWindow& w) { return w.viewable && w.overrideRedirect && w.instance == u"kavo"; },
-        5000))
+        [](const ProbedWindow& w) { return w.viewable && w.overrideRedirect && w.instance == u"kavo"; }))
         << "no shelf menu";
     EXPECT_TRUE(answers());
-    ASSERT_TRUE(PointerScript::run({QStringLiteral("key"), QStringLiteral("Escape")}));
-    ASSERT_TRUE(PointerScript::run({QStringLiteral("key"), QStringLiteral("space")}));
-    EXPECT_TRUE(m_display.waitForWindow(
-        [](const ProbedWindow& w) { return w.viewable && w.title.startsWith(u"Preview"); }, 5000));
+    ASSERT_TRUE(Input::run(Input::key("Escape") + Input::key("space")));
+    EXPECT_TRUE(m_display.waitForWindow([](const ProbedWindow& w) { return w.viewable && w.title.startsWith(u"Preview"); }));
     EXPECT_TRUE(answers());
 }
 
 TEST_F(HostileE2E, NamesThatAreNotUtf8KeepTheirBytes)
 {
-    const QByteArray folder = QFile::encodeName(m_kavo.root() + QStringLiteral("/files"));
-    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder)));
-    for (const char* name : {"/\xff\xfe.txt", "/\xfe\xff.txt"}) {
-        FILE* f = std::fopen(QByteArray(folder + name).constData(), "wb");
-        ASSERT_TRUE(f);
-        std::fputs("x", f);
-        std::fclose(f);
-    }
+    const QByteArray folder = QFile::encodeName(m_kavo.root() + "/files");
+    for (const char* name : {"/\xff\xfe.txt", "/\xfe\xff.txt"})
+        ASSERT_TRUE(TestEnv::writeFile(folder + name, "x"));
     ASSERT_TRUE(startKavo());
     // The arguments reach the program as the bytes they are (QProcess would
     // turn such names into text, so a shell makes them).
-    const KavoSession::Result r = m_kavo.run(
-        {QStringLiteral("--shell"),
-         QStringLiteral("\"$KAVO\" --new-shelf \"$1\"/$(printf '\\377\\376').txt "
-                        "\"$1\"/$(printf '\\376\\377').txt"),
+    const Kavo::Result r = m_kavo.run(
+        {"--shell", "\"$KAVO\" --new-shelf \"$1\"/$(printf '\\377\\376').txt \"$1\"/$(printf '\\376\\377').txt",
          QFile::decodeName(folder)});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     Shelves shelves;
-    ASSERT_TRUE(m_kavo.waitForShelves(
-        [](const Shelves& s) { return s.size() == 1 && s[0].items.size() == 2; }, &shelves))
-        << describe(shelves).toStdString();
+    ASSERT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.size() == 1 && s[0].items.size() == 2; }, &shelves))
+        << describe(shelves);
     const QByteArray base = "file://" + folder.toPercentEncoding("/");
     EXPECT_EQ(shelves[0].items[0].uri, base + "/%FF%FE.txt");
     EXPECT_EQ(shelves[0].items[1].uri, base + "/%FE%FF.txt");
     // Asked about on a click, the files are still there: nothing leaves.
-    ASSERT_TRUE(PointerScript::run(PointerScript::moveTo(stackCentre(shelves[0].frame)) +
-                                   QStringList{QStringLiteral("click"), QStringLiteral("1")}));
-    ASSERT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.value(0).mode == u"list"; }));
+    ASSERT_TRUE(clickToList(shelves[0]));
     TestEnv::processEventsFor(300);
     EXPECT_EQ(m_kavo.list().value_or(Shelves{}).value(0).items.size(), 2);
 }
@@ -128,21 +97,15 @@ TEST_F(HostileE2E, RequestsAndAnswersBeyondAMegabyteGoThrough)
 {
     // 300 files with long names, each given 18 times in one command (a
     // command holds what it is given): more than a megabyte of paths.
-    QStringList files;
+    QStringList files, args{"--new-shelf"};
     for (int i = 0; i < 300; ++i)
         files << makeFile(QString(200, QChar(u'a' + i % 26)) + QString::number(i), "x");
-    QStringList args{QStringLiteral("--new-shelf")};
     for (int i = 0; i < 18; ++i)
         args << files;
     ASSERT_TRUE(startKavo());
-    KavoSession::Result r = m_kavo.run(args, 30000);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    Shelves shelves;
-    ASSERT_TRUE(m_kavo.waitForShelves(
-        [](const Shelves& s) { return s.size() == 1 && s[0].items.size() == 18 * 300; }, &shelves))
-        << "shelves: " << shelves.size();
-    // And the answer of --list is far beyond a megabyte too.
-    r = m_kavo.run({QStringLiteral("--list")});
+    EXPECT_EQ(m_kavo.run(args, 30000).exitCode, 0);
+    EXPECT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.size() == 1 && s[0].items.size() == 18 * 300; }));
+    const Kavo::Result r = m_kavo.run({"--list"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_GT(r.out.size(), 1 << 20);
 }
@@ -150,42 +113,71 @@ TEST_F(HostileE2E, RequestsAndAnswersBeyondAMegabyteGoThrough)
 TEST_F(HostileE2E, AKavoThatDoesNotAnswerIsToldAndKeptNotReplaced)
 {
     ASSERT_TRUE(startKavo());
-    const QString socket = m_kavo.runtimeDir() + QStringLiteral("/io.github.kavo.Kavo-%1.socket")
-                                                     .arg(qEnvironmentVariable("DISPLAY").replace(u':', u'_'));
-    ASSERT_TRUE(QFile::exists(socket));
+    ASSERT_TRUE(QFile::exists(socket()));
     // Busy for good (stopped, as by a debugger or a hang).
     ASSERT_EQ(::kill(pid_t(m_kavo.processId()), SIGSTOP), 0);
-    for (const QStringList& command :
-         {QStringList{QStringLiteral("--list")}, QStringList{QStringLiteral("--new-shelf")}}) {
-        const KavoSession::Result r = m_kavo.run(command, 30000);
+    for (const QStringList& command : {QStringList{"--list"}, QStringList{"--new-shelf"}}) {
+        const Kavo::Result r = m_kavo.run(command, 30000);
         EXPECT_EQ(r.exitCode, 1) << command.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral("does not answer"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("does not answer")) << r.err.toStdString();
     }
-    EXPECT_TRUE(QFile::exists(socket)) << "a second start must not take the socket away";
+    EXPECT_TRUE(QFile::exists(socket())) << "a second start must not take the socket away";
     ASSERT_EQ(::kill(pid_t(m_kavo.processId()), SIGCONT), 0);
     EXPECT_TRUE(answers());
 }
 
-TEST_F(HostileE2E, WithoutARuntimeFolderAnotherUsersSocketFolderIsRefused)
+TEST_F(HostileE2E, AnotherUsersSocketOrAFolderOthersMayUseIsRefused)
 {
     if (::getuid() != 0)
         GTEST_SKIP() << "needs root to play another user";
-    // Another user made the folder Kavo would use in the shared temporary
-    // folder first, and listens there.
-    const QString tmp = m_kavo.root() + QStringLiteral("/tmp");
-    const QString taken = tmp + QStringLiteral("/kavo-%1").arg(::getuid());
-    ASSERT_TRUE(QDir().mkpath(taken));
+    // Without a runtime folder Kavo makes a private one in the temporary
+    // folder; another user may have made it first, or left it open.
+    const QString tmp = m_kavo.root() + "/tmp", taken = tmp + QStringLiteral("/kavo-%1").arg(::getuid());
+    m_kavo.setEnvironment("XDG_RUNTIME_DIR", {});
+    m_kavo.setEnvironment("TMPDIR", tmp);
+    QDir().mkpath(tmp);
     ::chmod(QFile::encodeName(tmp).constData(), 01777);
-    ASSERT_EQ(::chown(QFile::encodeName(taken).constData(), 65534, 65534), 0);
-    m_kavo.setEnvironment(QStringLiteral("XDG_RUNTIME_DIR"), QString());
-    m_kavo.setEnvironment(QStringLiteral("TMPDIR"), tmp);
-    for (const QStringList& command : {QStringList{QStringLiteral("--list")},
-                                       QStringList{QStringLiteral("--new-shelf")}, QStringList{}}) {
-        const KavoSession::Result r = m_kavo.run(command);
-        EXPECT_EQ(r.exitCode, 1) << command.join(u' ').toStdString();
-        EXPECT_TRUE(r.err.contains(taken) && r.err.contains(QStringLiteral("another user")))
-            << r.err.toStdString();
+    EXPECT_EQ(m_kavo.run({"--list"}).exitCode, 1);
+    EXPECT_EQ(QFileInfo(taken).permissions() & 0x0077, 0) << "made private";
+    const QList<std::pair<std::function<int()>, QString>> setups{
+        {[&] { return ::chmod(QFile::encodeName(taken).constData(), 0755); }, "others may use it"},
+        {[&] { return ::chmod(QFile::encodeName(taken).constData(), 0700) |
+                      ::chown(QFile::encodeName(taken).constData(), 65534, 65534); },
+         "another user"}};
+    for (const auto& [spoil, why] : setups) {
+        ASSERT_EQ(spoil(), 0);
+        for (const QStringList& command : {QStringList{"--list"}, QStringList{"--new-shelf"}, QStringList{}}) {
+            const Kavo::Result r = m_kavo.run(command);
+            EXPECT_EQ(r.exitCode, 1) << command.join(u' ').toStdString();
+            EXPECT_TRUE(r.err.contains(taken) && r.err.contains(why)) << r.err.toStdString();
+        }
     }
+}
+
+TEST_F(HostileE2E, AnAnswerFromAnotherUserIsNotBelieved)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to listen as another user";
+    ASSERT_TRUE(startKavo());
+    // Kavo's socket replaced by a listener that became another user before
+    // it listened (the peer's credentials are those of the listening process).
+    QFile::remove(socket());
+    Program impostor;
+    ASSERT_TRUE(impostor.start("python3", {"-c",
+                                           "import os, socket, sys\n"
+                                           "s = socket.socket(socket.AF_UNIX)\n"
+                                           "s.bind(sys.argv[1])\n"
+                                           "os.setgid(65534); os.setuid(65534)\n"
+                                           "s.listen(1)\n"
+                                           "c, _ = s.accept()\n"
+                                           "c.sendall(b'{\"shelves\": []}\\n')\n"
+                                           "c.recv(1 << 20)\n",
+                                           socket()}));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return QFileInfo(socket()).exists(); }));
+    Kavo::Result r;
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return (r = m_kavo.run({"--list"})).err.contains("another user"); }))
+        << r.exitCode << ' ' << r.err.toStdString();
+    EXPECT_EQ(r.exitCode, 1);
 }
 
 } // namespace

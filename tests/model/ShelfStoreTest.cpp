@@ -1,282 +1,144 @@
+// A shelf's items: adding, what vanished, and the two texts that describe it.
 #include "core/NativePath.h"
 #include "model/ShelfStore.h"
-#include "platform/FreedesktopThumbnailer.h"
 
-#include "ManualThumbnailer.h"
-#include "ShelfFixtures.h"
-#include "TestEnvironment.h"
+#include "Shelf.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QThread>
+#include <QLocale>
+#include <QMimeDatabase>
 
-#include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
 QUrl file(const QString& path) { return QUrl::fromLocalFile(path); }
 
-QStringList paths(const ShelfStore& store)
-{
-    QStringList out;
-    for (const ShelfItemPtr& item : store.items)
-        out << item->url().toLocalFile();
-    return out;
-}
-
 class ShelfStoreTest : public ::testing::Test
 {
 protected:
-    ShelfStoreTest()
+    ShelfStoreTest() { store->onChange = [this] { ++changes; }; }
+    QStringList paths() const
     {
-        store->onChange = [this] { ++changes; };
+        QStringList out;
+        for (const ShelfItemPtr& item : store->items)
+            out << item->path();
+        return out;
     }
-    ScopedThumbnailer<ManualThumbnailer> thumbnails;
+    ManualThumbnailer::Scoped thumbnails;
     ShelfStorePtr store = std::make_shared<ShelfStore>();
     int changes = 0;
 };
 
-TEST_F(ShelfStoreTest, AddIgnoresEmptyListsAndNonFileUrls)
+TEST_F(ShelfStoreTest, AddKeepsNewLocalFilesInOrderAndReportsOnce)
 {
     store->add({}, false);
-    store->add({QUrl("https://example.org/a"), QUrl("mailto:a@b.c")}, false);
-    EXPECT_TRUE(store->items.isEmpty());
-    EXPECT_EQ(changes, 0);
-    EXPECT_TRUE(thumbnails->pending.empty());
-}
-
-TEST_F(ShelfStoreTest, AddDeduplicatesAgainstHeldItemsByStandardizedPath)
-{
-    store->add({file("/a/b")}, false);
-    ASSERT_EQ(changes, 1);
-
-    store->add({file("/a/./b"), file("/a/c/../b"), QUrl("file:///a//b")}, false);
-    EXPECT_EQ(store->items.size(), 1);
-    EXPECT_EQ(changes, 1) << "nothing added, no change reported";
-
-    // The same new file twice in one call is not compared with itself.
-    store->add({file("/x/y"), file("/x/./y")}, true);
-    ASSERT_EQ(store->items.size(), 3);
+    store->add({QUrl("https://example.org/a"), QUrl::fromEncoded("file://otherhost/a")}, false);
+    EXPECT_EQ(changes, 0) << "nothing added, nothing reported";
+    store->add({file("/a/b"), file("/f/1")}, false);
+    // Held ones (by standardized path) are skipped; the same new file twice
+    // in one call is not compared with itself; the caller's form is kept.
+    store->add({file("/a/./b"), file("/a/c/../b"), QUrl("https://x.org"), file("/x/y"), file("/x/./y")}, true);
     EXPECT_EQ(changes, 2);
-    // The caller's form of the URL is kept.
-    EXPECT_EQ(store->items[2]->url(), file("/x/./y"));
+    EXPECT_EQ(paths(), QStringList({"/a/b", "/f/1", "/x/y", "/x/./y"}));
     EXPECT_TRUE(store->items[2]->isTemporary());
     EXPECT_FALSE(store->items[0]->isTemporary());
+    ASSERT_EQ(thumbnails->pending.size(), 4u) << "one preview asked for per new item";
+    // Names that differ only in bytes that are not UTF-8 are two files.
+    store->add({NativePath::toUrl("/n/\xff\xfe"), NativePath::toUrl("/n/\xfe\xff")}, false);
+    EXPECT_EQ(store->items.size(), 6);
 }
 
-TEST_F(ShelfStoreTest, AddKeepsOrderAppendsAndReportsOnceForAMix)
+TEST_F(ShelfStoreTest, PruningAsksOffTheUiThreadAndRemovesOnlyWhatVanished)
 {
-    store->add({file("/f/1"), file("/f/2")}, false);
-    store->add({file("/f/3"), QUrl("https://example.org"), file("/f/1"), file("/f/4")}, false);
-    EXPECT_EQ(paths(*store), QStringList({"/f/1", "/f/2", "/f/3", "/f/4"}));
-    EXPECT_EQ(changes, 2);
-    // One thumbnail request per new item, in order.
-    ASSERT_EQ(thumbnails->pending.size(), 4u);
-    EXPECT_EQ(thumbnails->pending[3].path, QByteArray("/f/4"));
-    EXPECT_EQ(thumbnails->pending[3].pixelSize, Thumbnailer::preferredPixelSize());
-}
-
-TEST_F(ShelfStoreTest, RemoveWorksByIdentityAndAlwaysReportsOnce)
-{
-    store->add({file("/r/1"), file("/r/2"), file("/r/3")}, false);
-    const ShelfItemPtr first = store->items[0], middle = store->items[1], last = store->items[2];
-    changes = 0;
-
-    // An item of another shelf for the same path is a different item.
-    ShelfStorePtr other = std::make_shared<ShelfStore>();
-    other->add({file("/r/2")}, false);
-    store->remove(other->items);
-    EXPECT_EQ(store->items.size(), 3);
-    EXPECT_EQ(changes, 1);
-
-    store->remove({});
-    EXPECT_EQ(changes, 2);
-
-    store->remove({middle});
-    EXPECT_EQ(store->items, QList<ShelfItemPtr>({first, last}));
-    EXPECT_EQ(changes, 3);
-}
-
-TEST_F(ShelfStoreTest, RemovingATemporaryItemLeavesItsFile)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("Text.txt");
-    ASSERT_TRUE(TestEnv::writeFile(path, "hello"));
-    store->add({file(path)}, true);
-    store->remove(store->items);
-    EXPECT_TRUE(store->items.isEmpty());
-    EXPECT_TRUE(QFile::exists(path));
-}
-
-TEST_F(ShelfStoreTest, PruneMissingDropsOnlyVanishedFilesInOneChange)
-{
-    QTemporaryDir dir;
-    const QString a = dir.filePath("a"), b = dir.filePath("b"), c = dir.filePath("c");
-    const QString folder = dir.filePath("folder");
-    ASSERT_TRUE(TestEnv::writeFile(a, "a") && TestEnv::writeFile(b, "b") &&
-                TestEnv::writeFile(c, "c"));
-    ASSERT_TRUE(QDir().mkdir(folder));
-    store->add({file(a), file(b), file(folder), file(c)}, false);
+    TestFiles files;
+    const QList<QUrl> urls = files.make(3);
+    QDir().mkdir(files.path("folder"));
+    store->add(urls + QList<QUrl>{file(files.path("folder"))}, false);
     ASSERT_TRUE(factsArrived(*store));
-    changes = 0;
-
-    // The file system is asked off the UI thread; the answer comes later.
-    qsizetype removed = -1;
-    store->pruneMissing({}, [&](qsizetype n) { removed = n; });
-    EXPECT_EQ(removed, -1);
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
-    EXPECT_EQ(removed, 0);
-    EXPECT_EQ(changes, 0) << "all present (a folder counts as present)";
-
-    QFile::remove(a);
-    QFile::remove(c);
-    removed = -1;
-    store->pruneMissing({}, [&](qsizetype n) { removed = n; });
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
-    EXPECT_EQ(removed, 2);
+    const auto prune = [&](const QList<ShelfItemPtr>& among) {
+        changes = 0;
+        qsizetype removed = -1;
+        store->pruneMissing(among, [&](qsizetype n) { removed = n; });
+        EXPECT_EQ(removed, -1) << "the answer comes later";
+        EXPECT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
+        return removed;
+    };
+    EXPECT_EQ(prune({}), 0);
+    EXPECT_EQ(changes, 0) << "all present, a folder too";
+    QFile::remove(urls[0].toLocalFile());
+    QFile::remove(urls[2].toLocalFile());
+    EXPECT_EQ(prune({store->items[1], store->items[2]}), 1) << "only the items asked about";
+    EXPECT_EQ(prune({}), 1);
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(paths(*store), QStringList({b, folder}));
-
-    // Only the items asked about are judged.
-    QFile::remove(b);
-    removed = -1;
-    store->pruneMissing({store->items[1]}, [&](qsizetype n) { removed = n; });
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return removed >= 0; }));
-    EXPECT_EQ(removed, 0);
-    EXPECT_EQ(paths(*store), QStringList({b, folder}));
+    EXPECT_EQ(store->items.size(), 2);
 }
 
-TEST_F(ShelfStoreTest, ArrivingThumbnailsReplaceTheIconAndReportOnceEach)
+// What a shelf holds ("name:bytes" files, "name/" folders, "name!" missing,
+// "/" as it stands) and the two texts that describe it; KIND stands for the
+// one file's type.
+struct TextCase
 {
-    store->add({file("/t/1"), file("/t/2"), file("/t/3")}, false);
-    ASSERT_EQ(changes, 1);
-    ASSERT_TRUE(factsArrived(*store));
-    changes = 1;
-    const QList<ShelfItemPtr> before = store->items;
-    EXPECT_FALSE(before[0]->thumbnail().isNull()) << "an item always has a picture";
-    EXPECT_FALSE(before[0]->hasPreview());
-
-    QImage red(10, 20, QImage::Format_ARGB32);
-    red.fill(Qt::red);
-    thumbnails->deliver(2, red);
-    thumbnails->deliver(0, red);
-    thumbnails->deliver(1, QImage()); // no preview for this one
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return changes == 3; }));
-    TestEnv::processEventsFor(20);
-    EXPECT_EQ(changes, 3);
-    EXPECT_EQ(store->items, before) << "order does not follow arrival";
-    EXPECT_TRUE(before[0]->hasPreview());
-    EXPECT_FALSE(before[1]->hasPreview());
-    EXPECT_EQ(before[2]->thumbnail().size(), QSize(10, 20));
-}
-
-TEST_F(ShelfStoreTest, ThumbnailForARemovedItemStillUpdatesItAndTheLiveShelf)
-{
-    store->add({file("/t/1")}, false);
-    const ShelfItemPtr item = store->items[0];
-    store->remove({item});
-    TestEnv::waitUntil([&] { return item->facts().has_value(); });
-    changes = 0;
-    QImage img(8, 8, QImage::Format_ARGB32);
-    img.fill(Qt::green);
-    thumbnails->deliver(0, img);
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return changes == 1; }));
-    EXPECT_TRUE(item->hasPreview());
-}
-
-TEST_F(ShelfStoreTest, LateThumbnailsForAClosedShelfAreDropped)
-{
-    store->add({file("/t/1"), file("/t/2")}, false);
-    std::weak_ptr<ShelfItem> item = store->items[0];
-    store.reset();
-    EXPECT_TRUE(item.expired()) << "pending requests hold nothing strongly";
-    QImage img(8, 8, QImage::Format_ARGB32);
-    img.fill(Qt::blue);
-    thumbnails->deliver(0, img);
-    thumbnails->deliver(1, img);
-    TestEnv::processEventsFor(30);
-    EXPECT_EQ(changes, 1);
-}
-
-// With the real thumbnailer: three PNG files give 1 + 3 changes; a text file
-// gets no preview and costs no change; callbacks run on the main thread.
-class RealThumbnailTest : public ::testing::Test
-{
-protected:
-    ScopedThumbnailer<FreedesktopThumbnailer> thumbnails;
-    QTemporaryDir dir;
+    const char* name;
+    std::vector<QByteArray> held;
+    QString summary, detail;
 };
 
-TEST_F(RealThumbnailTest, ThreePngFilesAndATextFile)
-{
-    QList<QUrl> urls;
-    for (int i = 0; i < 3; ++i) {
-        const QString p = dir.filePath(QStringLiteral("image%1.png").arg(i));
-        ASSERT_TRUE(TestEnv::writePng(p, 600 + i * 100, 300));
-        urls << file(p);
-    }
-    const QString text = dir.filePath("notes.txt");
-    ASSERT_TRUE(TestEnv::writeFile(text, "just text\n"));
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
+class ShelfTextTest : public ::testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(ShelfTextTest, SummaryAndDetail)
+{
+    QLocale::setDefault(QLocale::c());
+    ManualThumbnailer::Scoped thumbnails;
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    QList<QUrl> urls;
+    for (const QByteArray& spec : GetParam().held) {
+        QByteArray path = spec.startsWith('/') ? spec : base + spec;
+        if (spec == "/") {
+        } else if (spec.endsWith('/')) {
+            path.chop(1);
+            QDir().mkpath(QFile::decodeName(path));
+            TestEnv::writeFile(path + "/inside.bin", QByteArray(5000, 'y')); // never measured
+        } else if (spec.endsWith('!')) {
+            path.chop(1);
+        } else if (!spec.startsWith('/')) {
+            const qsizetype colon = path.lastIndexOf(':');
+            TestEnv::writeFile(path.left(colon), QByteArray(path.mid(colon + 1).toInt(), 'x'));
+            path.truncate(colon);
+        }
+        urls << NativePath::toUrl(path);
+    }
     auto store = std::make_shared<ShelfStore>();
-    int changes = 0;
-    bool offMainThread = false;
-    store->onChange = [&] {
-        ++changes;
-        offMainThread |= QThread::currentThread() != qApp->thread();
-    };
     store->add(urls, false);
-    store->add({file(text)}, false);
-    EXPECT_EQ(changes, 2);
-    // Then one change per answer about the files (one per add), and one per
-    // preview.
-    thumbnails->waitForIdle();
     ASSERT_TRUE(factsArrived(*store));
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return changes == 7; }));
-    TestEnv::processEventsFor(30);
-    EXPECT_EQ(changes, 7);
-    EXPECT_FALSE(offMainThread);
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(store->items[i]->hasPreview());
-        EXPECT_EQ(store->items[i]->thumbnail().width(), Thumbnailer::preferredPixelSize());
-    }
-    EXPECT_FALSE(store->items[3]->hasPreview());
-    EXPECT_FALSE(store->items[3]->thumbnail().isNull());
+    EXPECT_EQ(store->summary(), GetParam().summary);
+    QString detail = GetParam().detail;
+    if (!store->items.isEmpty())
+        detail.replace("KIND", QMimeDatabase().mimeTypeForName(store->items[0]->mimeType()).comment());
+    EXPECT_EQ(store->detail(), detail);
 }
 
-TEST_F(RealThumbnailTest, StoreDestroyedBeforeItsThumbnailsArrive)
-{
-    QList<QUrl> urls;
-    for (int i = 0; i < 20; ++i) {
-        const QString p = dir.filePath(QStringLiteral("p%1.png").arg(i));
-        ASSERT_TRUE(TestEnv::writePng(p, 1200, 900));
-        urls << file(p);
-    }
-    int changes = 0;
-    {
-        auto store = std::make_shared<ShelfStore>();
-        store->onChange = [&] { ++changes; };
-        store->add(urls, false);
-    }
-    thumbnails->waitForIdle();
-    TestEnv::processEventsFor(50);
-    EXPECT_EQ(changes, 1);
-}
+const QString dot = QStringLiteral(" \u00B7 ");
 
-TEST_F(ShelfStoreTest, OnlyLocalFilesAreHeldAndNamesKeepTheirBytes)
-{
-    const QByteArray one("/n/\xff\xfe.txt"), two("/n/\xfe\xff.txt");
-    store->add({NativePath::toUrl(one), NativePath::toUrl(two),
-                QUrl::fromEncoded("file://otherhost/etc/passwd"),
-                QUrl::fromEncoded("file:relative/path.txt"), QUrl::fromEncoded("file://localhost/n/x")},
-               false);
-    ASSERT_EQ(store->items.size(), 3) << "two names that only differ in bytes are two files";
-    EXPECT_EQ(store->items[0]->nativePath(), one);
-    EXPECT_EQ(store->items[1]->nativePath(), two);
-    EXPECT_EQ(store->items[2]->nativePath(), "/n/x");
-    EXPECT_EQ(store->items[0]->url().toEncoded(), "file:///n/%FF%FE.txt");
-    EXPECT_EQ(thumbnails->pending[1].path, two);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Shelves, ShelfTextTest,
+    ::testing::Values(
+        TextCase{"Empty", {}, "Empty shelf", "Shake a drag or press Ctrl+Alt+Space"},
+        TextCase{"OneFile", {"report.txt:1500"}, "report.txt", "KIND" + dot + "1.5 kB"},
+        TextCase{"OneByte", {"a.txt:1"}, "a.txt", "KIND" + dot + "1 bytes"}, // Qt's words
+        TextCase{"OneEmptyFile", {"empty.txt:0"}, "empty.txt", "KIND"}, TextCase{"OneFolder", {"Photos/"}, "Photos", "1 folder"},
+        TextCase{"AVanishedFile", {"gone.pdf!"}, "gone.pdf", ""},
+        TextCase{"FilesAndFolders", {"a.bin:1000", "b.bin:500", "f1/", "f2/", "f3/"}, "5 items",
+                 "1.5 kB" + dot + "3 folders"},
+        TextCase{"AFileAndAFolder", {"x.bin:1500", "f/"}, "2 items", "1.5 kB" + dot + "1 folder"},
+        TextCase{"TwoFolders", {"f1/", "f2/"}, "2 items", "2 folders"}, TextCase{"TheRoot", {"/"}, "/", "1 folder"},
+        TextCase{"EmptyFilesOnly", {"e1:0", "e2:0"}, "2 items", ""},
+        TextCase{"NamesThatAreNotUtf8", {"\xff\xfe.txt:3", "\xfe\xff.txt:4"}, "2 items", "7 bytes"}),
+    [](const ::testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QObject>
-#include <QStringList>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrl>
 
 // A tiny HTTP/1.1 server on 127.0.0.1 that answers every request with the
-// configured response and records what was asked. Runs on the test's event
-// loop.
+// configured response and records the request lines, on the test's event loop.
 class FeedServer : public QObject
 {
 public:
@@ -16,28 +13,48 @@ public:
     {
         int status = 200;
         QByteArray body;
-        // Without a Content-Length the body ends when the connection closes.
-        bool declareLength = true;
-        // Reads the request and never answers.
-        bool silent = false;
+        bool declareLength = true; // else the body ends when the connection closes
+        bool silent = false;       // reads the request and never answers
     };
+    Response response;
+    QStringList requests; // e.g. "GET /version.json?t=1 HTTP/1.1"
 
-    FeedServer();
-
-    // The address of `path` on this server.
-    QUrl url(const QString& path = QStringLiteral("/version.json")) const;
-    // Sets a 200 answer with a feed document of this version and url.
-    void serveRelease(const QString& version,
-                      const QString& url = QStringLiteral("https://example.org/kavo"));
+    FeedServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/version.json").arg(m_server.serverPort())); }
+    // A 200 answer with a feed of this version and address.
+    void serveRelease(const QString& version, const QString& url = "https://example.org/kavo")
+    {
+        response = {200, QStringLiteral(R"({"version": "%1", "url": "%2"})").arg(version, url).toUtf8()};
+    }
     // Stops listening; later connections are refused.
     void close() { m_server.close(); }
 
-    Response response;
-    // Request lines as received, e.g. "GET /version.json?t=1 HTTP/1.1".
-    QStringList requests;
-
 private:
-    void accept();
-
+    void answer(QTcpSocket* socket)
+    {
+        const QByteArray received = socket->property("received").toByteArray() + socket->readAll();
+        socket->setProperty("received", received);
+        if (!received.contains("\r\n\r\n") || socket->property("answered").toBool())
+            return;
+        socket->setProperty("answered", true);
+        requests << QString::fromLatin1(received.left(received.indexOf("\r\n")));
+        if (response.silent)
+            return;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
+                          " Status\r\nContent-Type: application/json\r\nConnection: close\r\n";
+        if (response.declareLength)
+            head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        socket->write(head + "\r\n" + response.body);
+        socket->disconnectFromHost();
+    }
     QTcpServer m_server;
 };

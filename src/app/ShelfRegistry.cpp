@@ -1,0 +1,68 @@
+#include "app/ShelfRegistry.h"
+
+#include "platform/Screens.h"
+#include "shelf/ShelfContentView.h"
+#include "shelf/ShelfPanel.h"
+#include "shelf/ShelfWindowController.h"
+
+#include <QPointer>
+
+ShelfRegistry::ShelfRegistry() = default;
+
+ShelfRegistry::~ShelfRegistry() = default;
+
+ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigin origin)
+{
+    if (origin == ShelfOrigin::Shake) {
+        for (const auto& shelf : m_shelves) {
+            if (!shelf->store()->items.isEmpty() || !shelf->window() || shelf->isClosing())
+                continue;
+            const QRectF grown = QRectF(shelf->window()->geometry())
+                                     .adjusted(-reuseMargin, -reuseMargin, reuseMargin, reuseMargin);
+            if (Screens::contains(grown, point)) {
+                focus(shelf.get());
+                return shelf.get();
+            }
+        }
+    }
+    auto shelf = std::make_unique<ShelfWindowController>();
+    ShelfWindowController* raw = shelf.get();
+    QPointer<ShelfRegistry> self(this);
+    QPointer<ShelfWindowController> weak(raw);
+    shelf->onClose = [self, weak] {
+        if (!self || !weak)
+            return;
+        auto& list = self->m_shelves;
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (it->get() == weak) {
+                // Released later: this runs inside the shelf's own animation.
+                it->release()->deleteLater();
+                list.erase(it);
+                break;
+            }
+        }
+    };
+    m_shelves.push_back(std::move(shelf));
+    raw->show(point, origin == ShelfOrigin::Menu);
+    return raw;
+}
+
+void ShelfRegistry::closeAll()
+{
+    // A copy: shelves leave the registry as their fades end.
+    std::vector<ShelfWindowController*> all;
+    for (const auto& shelf : m_shelves)
+        all.push_back(shelf.get());
+    for (ShelfWindowController* shelf : all) {
+        if (shelf->window())
+            shelf->close();
+    }
+}
+
+void ShelfRegistry::focus(ShelfWindowController* shelf)
+{
+    if (!shelf)
+        return;
+    shelf->bringToFront();
+    shelf->content()->wiggle();
+}

@@ -1,0 +1,324 @@
+#include "app/TrayMenu.h"
+
+#include "app/ShelfRegistry.h"
+#include "core/Prefs.h"
+#include "platform/Alerts.h"
+#include "platform/FileIcons.h"
+#include "platform/FileManager.h"
+#include "platform/LoginItem.h"
+#include "platform/Symbols.h"
+#include "platform/TrayColors.h"
+#include "shake/ShakeDetector.h"
+#include "shelf/ShelfWindowController.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+
+const QString welcomeTitle = QStringLiteral("Kavo is in your system tray");
+
+QString welcomeText()
+{
+    return QStringList{
+        QStringLiteral("A place to park files while you move them around."),
+        QString(),
+        QStringLiteral("\u2022 Start dragging any file and give the mouse a quick shake. A shelf "
+                       "appears under the cursor, so drop the file on it."),
+        QStringLiteral("\u2022 Press Ctrl+Alt+Space, or use the tray icon in the system tray, to "
+                       "open an empty shelf."),
+        QStringLiteral("\u2022 Drag the stack off the shelf to drop every file at once, or click "
+                       "the list button to drag files one at a time."),
+        QString(),
+        QStringLiteral("Kavo doesn't need any special permissions.")}
+        .join(u'\n');
+}
+
+// The tray icon's symbol drawn in `ink`: the colour of the tray's panel
+// where the tray says or shows it, else one that stands out on the
+// application's own palette.
+QIcon drawnTrayIcon(const QString& symbol)
+{
+    QColor ink;
+    if (const std::optional<QColor> tray = TrayColors::foreground(TrayColors::trayIconWindow())) {
+        ink = *tray;
+    } else {
+        ink = TrayColors::inkFor(QGuiApplication::palette().color(QPalette::Window));
+    }
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        const QImage img = Symbols::image(symbol, size, ink, 1.0);
+        if (!img.isNull())
+            icon.addPixmap(QPixmap::fromImage(img));
+    }
+    return icon;
+}
+
+// Whether the desktop shows tray icons over D-Bus (StatusNotifierItem),
+// as KDE Plasma, GNOME with its AppIndicator extension, Xfce and Cinnamon
+// do: Qt takes that path whenever a watcher with a host runs, and asks the
+// same question when the icon is made.
+bool dbusTrayRuns()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")))
+        return false;
+    QDBusInterface watcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                           QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+QIcon menuIcon(const QString& symbol)
+{
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (int size : {16, 32}) {
+        const QImage img = Symbols::image(symbol, size, ink, 1.0);
+        if (!img.isNull())
+            icon.addPixmap(QPixmap::fromImage(img));
+    }
+    return icon;
+}
+
+} // namespace
+
+TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates)
+    : onAlert(Alerts::show), onOpenUrl(FileManager::open), tipAddress(QStringLiteral(KAVO_TIP_URL)),
+      m_shelves(shelves), m_shake(shake), m_updates(updates), m_menu(new QMenu)
+{
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { rebuild(m_menu); });
+}
+
+TrayMenu::~TrayMenu() { delete m_menu; }
+
+QString TrayMenu::statusSymbol() const
+{
+    return m_updates.available() ? QStringLiteral("bag.fill.badge.plus")
+                                  : QStringLiteral("bag.fill");
+}
+
+void TrayMenu::refreshStatusIcon()
+{
+    if (!m_statusItem)
+        return;
+    if (m_dbusTray) {
+        // D-Bus trays recolour a symbolic icon to suit their panel, given
+        // by its name in the icon theme (installed with Kavo).
+        FileIcons::ensureIconTheme();
+        const QString name = m_updates.available() ? QStringLiteral(KAVO_APP_ID "-update-symbolic")
+                                                    : QStringLiteral(KAVO_APP_ID "-symbolic");
+        m_statusItem->setIcon(QIcon::fromTheme(name, drawnTrayIcon(statusSymbol())));
+        return;
+    }
+    m_statusItem->setIcon(drawnTrayIcon(statusSymbol()));
+}
+
+QString TrayMenu::menuText(const QString& text, bool dbusMenu)
+{
+    QString t = text;
+    if (!dbusMenu) {
+        // Qt's menus: "&&" is one "&"; a single "&" would mark an access key.
+        t.replace(u'&', QStringLiteral("&&"));
+        return t;
+    }
+    // D-Bus menus mark an access key with "_" ("__" is one "_"), and Qt turns
+    // only the first "&" of a text into that mark: a doubled first "&"
+    // becomes "_&", the "&" itself as the access key.
+    t.replace(u'_', QStringLiteral("__"));
+    const qsizetype amp = t.indexOf(u'&');
+    if (amp >= 0)
+        t.insert(amp, u'&');
+    return t;
+}
+
+void TrayMenu::createStatusItem()
+{
+    m_dbusTray = dbusTrayRuns();
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setToolTip(QStringLiteral("Kavo"));
+    m_statusItem->setContextMenu(m_menu);
+    // A left click opens the menu too: the icon has nothing else to do.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && m_statusItem->geometry().isValid())
+                    m_menu->popup(m_statusItem->geometry().bottomLeft());
+            });
+    refreshStatusIcon();
+    m_statusItem->show();
+    // An XEmbed tray shows its panel's colour only once it has taken the
+    // icon: draw the icon again for it then (a few looks, not a poll).
+    if (!m_dbusTray) {
+        QPointer<TrayMenu> self(this);
+        for (int ms : {250, 1000, 4000}) {
+            QTimer::singleShot(ms, this, [self] {
+                if (self && self->m_statusItem && self->m_statusItem->geometry().isValid() &&
+                    !self->m_trayInked) {
+                    self->m_trayInked =
+                        TrayColors::foreground(TrayColors::trayIconWindow()).has_value();
+                    self->refreshStatusIcon();
+                }
+            });
+        }
+    }
+}
+
+void TrayMenu::rebuild(QMenu* menu)
+{
+    menu->clear();
+    if (const auto release = m_updates.available()) {
+        menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
+                        menuText(QStringLiteral("Update Available: Kavo ") + release->version +
+                                     QStringLiteral("\u2026"),
+                                 m_dbusTray),
+                        this, &TrayMenu::downloadUpdate);
+        menu->addSeparator();
+    }
+    QAction* newShelf =
+        menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
+    newShelf->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Space));
+    newShelf->setShortcutVisibleInContextMenu(true);
+
+    std::vector<ShelfWindowController*> holding;
+    for (const auto& shelf : m_shelves.shelves()) {
+        if (!shelf->store()->items.isEmpty())
+            holding.push_back(shelf.get());
+    }
+    if (!holding.empty()) {
+        menu->addSeparator();
+        // A title, as a disabled entry: D-Bus menus show a section's title
+        // as a bare separator.
+        menu->addAction(QStringLiteral("Open Shelves"))->setEnabled(false);
+        for (ShelfWindowController* shelf : holding) {
+            QPointer<ShelfWindowController> weak(shelf);
+            menu->addAction(menuIcon(QStringLiteral("square.stack")),
+                            menuText(shelf->store()->summary(), m_dbusTray), this,
+                            [weak] {
+                                if (weak)
+                                    ShelfRegistry::focus(weak);
+                            });
+        }
+        menu->addAction(QStringLiteral("Close All Shelves"), this, [this] { m_shelves.closeAll(); });
+    }
+    menu->addSeparator();
+    QAction* shake = menu->addAction(QStringLiteral("Shake While Dragging to Open"), this,
+                                     &TrayMenu::toggleShake);
+    shake->setCheckable(true);
+    shake->setChecked(Prefs::value(Prefs::shakeEnabled));
+    QAction* login =
+        menu->addAction(QStringLiteral("Open at Login"), this, &TrayMenu::toggleLogin);
+    login->setCheckable(true);
+    login->setChecked(LoginItem::isEnabled());
+    QAction* updates = menu->addAction(QStringLiteral("Check for Updates Automatically"), this,
+                                       &TrayMenu::toggleAutoUpdates);
+    updates->setCheckable(true);
+    updates->setChecked(Prefs::value(Prefs::checkForUpdates));
+    menu->addSeparator();
+    if (!tipAddress.isEmpty())
+        menu->addAction(QStringLiteral("Support Kavo on Ko-fi \u2615"), this,
+                        &TrayMenu::openSupport);
+    menu->addAction(QStringLiteral("Check for Updates\u2026"), this,
+                    &TrayMenu::checkForUpdatesNow);
+    menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
+    menu->addAction(menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), m_dbusTray))
+        ->setEnabled(false);
+    QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutVisibleInContextMenu(true);
+}
+
+void TrayMenu::downloadUpdate()
+{
+    if (const auto release = m_updates.available()) {
+        const QUrl url = UpdateChecker::downloadURL(release->url);
+        if (!url.isEmpty())
+            openUrl(url);
+    }
+}
+
+void TrayMenu::newShelf()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen && !QGuiApplication::screens().isEmpty())
+        screen = QGuiApplication::screens().first();
+    QPointF point(0, 0);
+    if (screen) {
+        const QRect v = screen->availableGeometry();
+        point = QPointF(v.x() + v.width() - cornerInset.x(), v.y() + cornerInset.y());
+    }
+    // Under the tray icon, when the tray says where it is.
+    if (m_statusItem) {
+        const QRect r = m_statusItem->geometry();
+        if (r.isValid() && !r.isEmpty())
+            point = QPointF(r.x() + r.width() / 2.0, r.y() + r.height() + gapBelowIcon);
+    }
+    m_shelves.openShelf(point, ShelfOrigin::Menu);
+}
+
+void TrayMenu::toggleShake()
+{
+    const bool on = !Prefs::value(Prefs::shakeEnabled);
+    Prefs::setValue(Prefs::shakeEnabled, on);
+    m_shake.isEnabled = on;
+}
+
+void TrayMenu::toggleLogin()
+{
+    QString error;
+    if (LoginItem::setEnabled(!LoginItem::isEnabled(), &error))
+        return;
+    alert(QStringLiteral("Couldn't change Open at Login"),
+          error + QStringLiteral("\n\nMake sure your autostart folder can be written, then try "
+                                 "again. You can also add Kavo in your desktop's startup "
+                                 "applications settings."));
+}
+
+void TrayMenu::toggleAutoUpdates()
+{
+    Prefs::setValue(Prefs::checkForUpdates, !Prefs::value(Prefs::checkForUpdates));
+}
+
+void TrayMenu::openSupport()
+{
+    const QUrl url(tipAddress, QUrl::StrictMode);
+    if (!tipAddress.isEmpty() && url.isValid() && !url.scheme().isEmpty())
+        openUrl(url);
+}
+
+void TrayMenu::checkForUpdatesNow() { m_updates.check(true); }
+
+void TrayMenu::showWelcome()
+{
+    QString text = welcomeText();
+    QStringList buttons{QStringLiteral("Got It")};
+    if (!tipAddress.isEmpty()) {
+        text += QStringLiteral("\n\nKavo is free. If it saves you time, you can leave a tip on "
+                               "Ko-fi from the tray icon whenever you like.");
+        buttons << QStringLiteral("Support on Ko-fi \u2615");
+    }
+    QPointer<TrayMenu> self(this);
+    if (alert(welcomeTitle, text, buttons) == 1 && self)
+        openSupport();
+}
+
+int TrayMenu::alert(const QString& title, const QString& text, const QStringList& buttons)
+{
+    const UpdateChecker::AlertHook hook = onAlert; // the alert may outlive this object
+    return hook ? hook(title, text, buttons) : -1;
+}
+
+void TrayMenu::openUrl(const QUrl& url)
+{
+    if (onOpenUrl)
+        onOpenUrl(url);
+}
+
