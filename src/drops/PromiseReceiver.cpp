@@ -3,6 +3,7 @@
 #include "core/Background.h"
 #include "core/NativePath.h"
 #include "drops/DropFolders.h"
+#include "platform/FolderWatcher.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -48,18 +49,10 @@ void PromiseReceiver::readEvents()
 {
     // A file the source closed after writing, or moved in, is complete.
     QList<QByteArray> names;
-    alignas(inotify_event) char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(m_inotify, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += ssize_t(sizeof(inotify_event) + event->len);
-            if (event->len > 0)
-                names << QByteArray(event->name);
-        }
-    }
+    FolderWatcher::readInotify(m_inotify, [&](const inotify_event& event) {
+        if (event.len > 0)
+            names << QByteArray(event.name);
+    });
     // A hidden name is a source's work in progress until it says it saved.
     if (!m_saved)
         names.removeIf([](const QByteArray& name) { return name.startsWith('.'); });

@@ -91,35 +91,39 @@ void FolderWatcher::unwatch(int token)
         inotify_rm_watch(m_fd, wd);
 }
 
+void FolderWatcher::readInotify(int fd, const std::function<void(const inotify_event&)>& take)
+{
+    alignas(inotify_event) char buffer[16384];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof(buffer))) > 0;) {
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += ssize_t(sizeof(inotify_event) + event->len);
+            take(*event);
+        }
+    }
+}
+
 void FolderWatcher::readEvents()
 {
     QSet<QByteArray> touched;
     bool overflow = false;
-    alignas(inotify_event) char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof(buffer));
-        if (n <= 0)
-            break;
-        for (ssize_t at = 0; at < n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += ssize_t(sizeof(inotify_event) + event->len);
-            if (event->mask & IN_Q_OVERFLOW) {
-                overflow = true;
-                continue;
-            }
-            const QList<QByteArray> folders = m_byWatch.values(event->wd);
-            for (const QByteArray& folder : folders)
-                touched.insert(folder);
-            if (event->mask & IN_IGNORED) {
-                // The folder went (or its file system): the watch is over.
-                m_byWatch.remove(event->wd);
-                for (const QByteArray& folder : folders) {
-                    if (m_folders.contains(folder))
-                        m_folders[folder].wd = -1;
-                }
+    readInotify(m_fd, [&](const inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            overflow = true;
+            return;
+        }
+        const QList<QByteArray> folders = m_byWatch.values(event.wd);
+        for (const QByteArray& folder : folders)
+            touched.insert(folder);
+        if (event.mask & IN_IGNORED) {
+            // The folder went (or its file system): the watch is over.
+            m_byWatch.remove(event.wd);
+            for (const QByteArray& folder : folders) {
+                if (m_folders.contains(folder))
+                    m_folders[folder].wd = -1;
             }
         }
-    }
+    });
     if (overflow) {
         for (auto it = m_folders.cbegin(); it != m_folders.cend(); ++it)
             touched.insert(it.key());

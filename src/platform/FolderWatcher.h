@@ -30,6 +30,9 @@ public:
     // How many folders are watched now.
     qsizetype folderCount() const { return m_folders.size(); }
 
+    // Hands every inotify event waiting on the non-blocking `fd` to `take`.
+    static void readInotify(int fd, const std::function<void(const struct inotify_event&)>& take);
+
 private:
     FolderWatcher();
     void added(const QByteArray& folder, int wd);
