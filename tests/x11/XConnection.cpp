@@ -44,7 +44,7 @@ QByteArray XConnection::property(xcb_window_t window, xcb_atom_t property) const
     if (!reply)
         return {};
     return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                      xcb_get_property_value_length(reply.get()) * (reply->format / 8));
+                      xcb_get_property_value_length(reply.get())); // in bytes
 }
 
 std::optional<quint32> XConnection::property32(xcb_window_t window, xcb_atom_t name) const
