@@ -7,6 +7,7 @@
 #include "core/Prefs.h"
 #include "drops/DropFolders.h"
 #include "platform/Alerts.h"
+#include "platform/Screens.h"
 #include "shake/ShakeDetector.h"
 #include "shake/SystemShakeInput.h"
 
@@ -20,7 +21,7 @@ AppDelegate::AppDelegate(const QUrl& feed)
       m_shelves(std::make_unique<ShelfRegistry>()),
       m_commands(std::make_unique<CommandServer>(*m_shelves))
 {
-    m_tray = std::make_unique<TrayMenu>(*m_shelves, *m_shake, *m_updates);
+    m_tray = std::make_unique<TrayMenu>(*m_shelves, *m_shake, *m_updates, *m_hotKey);
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -50,10 +51,31 @@ void AppDelegate::launch()
     m_shake->isEnabled = Prefs::value(Prefs::shakeEnabled);
     m_shake->start();
 
-    m_hotKey->registerKey(Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, [self] {
-        if (self)
-            self->m_shelves->openShelf(self->m_commands->pointerLocation(), ShelfOrigin::HotKey);
-    });
+    // A Wayland pointer over a native window is not seen: then the shelf
+    // opens in the middle of the screen where the pointer was last seen.
+    m_hotKey->onPressed = [self](bool pointerKnown) {
+        if (!self)
+            return;
+        const QPointF p = self->m_commands->pointerLocation();
+        self->m_shelves->openShelf(pointerKnown ? p : Screens::middleOfScreenAt(p),
+                                   ShelfOrigin::HotKey);
+    };
+    // Said once per key and start; the user may choose another one there.
+    m_hotKey->onUnavailable = [self](QKeyCombination key) {
+        if (!self || self->m_keysTold.contains(key.toCombined()))
+            return;
+        self->m_keysTold.insert(key.toCombined());
+        Alerts::offer(QStringLiteral("Kavo could not use ") + HotKey::displayText(key),
+                      QStringLiteral("Another program already uses this shortcut. Choose another "
+                                     "one, or open shelves with a shake or from the tray menu."),
+                      {QStringLiteral("Choose Shortcut\u2026"), QStringLiteral("OK")},
+                      [self](int chosen) {
+                          if (chosen == 0 && self)
+                              self->m_tray->chooseShortcut();
+                      });
+    };
+    if (QGuiApplication::platformName() != u"offscreen")
+        m_hotKey->apply(HotKey::fromPreference(Prefs::value(Prefs::hotKey)));
 
     // The checker's alerts and links go where the tray's do.
     m_updates->onChange = [self] {

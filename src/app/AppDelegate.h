@@ -3,6 +3,7 @@
 #include "update/UpdateChecker.h"
 
 #include <QObject>
+#include <QSet>
 #include <QUrl>
 
 #include <functional>
@@ -49,4 +50,5 @@ private:
     std::unique_ptr<TrayMenu> m_tray;
     std::unique_ptr<ShelfRegistry> m_shelves;
     std::unique_ptr<CommandServer> m_commands;
+    QSet<int> m_keysTold; // keys the user heard could not be had
 };

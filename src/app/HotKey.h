@@ -1,15 +1,21 @@
 #pragma once
 
-#include <Qt>
+#include <QKeyCombination>
+#include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class KeyGrabber;
+class PortalShortcuts;
 
-// One system-wide key combination: its action runs on the main thread, in a
-// later turn of the event loop, each time the combination is pressed,
-// whichever application is active. Destruction releases the combination.
+// The key combination that opens a new shelf from any application. On a
+// Wayland session it is bound through the desktop's GlobalShortcuts portal,
+// which hears it in every window; elsewhere, and where the desktop has no
+// such portal, it is grabbed from the X server (under XWayland that serves
+// X11 windows only). Actions run on the main thread, in a later turn of the
+// event loop. Destruction releases the combination.
 class HotKey
 {
 public:
@@ -18,11 +24,47 @@ public:
     HotKey(const HotKey&) = delete;
     HotKey& operator=(const HotKey&) = delete;
 
-    // Grabs the combination; answers whether the window system granted it
-    // (failure is otherwise silent: the keys then do nothing).
-    bool registerKey(Qt::Key key, Qt::KeyboardModifiers modifiers, std::function<void()> action);
+    static constexpr QKeyCombination defaultKey{Qt::ControlModifier | Qt::AltModifier,
+                                                Qt::Key_Space};
+    // A combination usable for the whole desktop: one key that is not a
+    // modifier itself, held with Ctrl, Alt or Super (a plain key would be
+    // taken from every program's typing).
+    static std::optional<QKeyCombination> parse(const QString& portableText);
+    // The key a "hotKey" preference names: nothing when it is empty (the hot
+    // key is off), else the key, else (garbage, a key without modifiers, a
+    // modifier alone) the default, with a line in the log.
+    static std::optional<QKeyCombination> fromPreference(const QString& text);
+    // As the user reads it ("Ctrl+Alt+Space") and as it is stored.
+    static QString displayText(QKeyCombination key);
+    static QString portableText(QKeyCombination key);
+
+    // Uses `key` from now on, or none. Where the answer comes later (the
+    // portal asks the desktop, which may ask the user), onUnavailable is told
+    // then.
+    void apply(std::optional<QKeyCombination> key);
+    // The shortcut that works now, as the user reads it; empty when none does.
+    QString workingText() const { return m_working; }
+    // Whether the desktop can show its own settings for the shortcut.
+    bool canConfigure() const;
+    void configure();
+
+    // A press; `pointerKnown` is false where the pointer may be over a
+    // window Kavo cannot see (a native Wayland window).
+    std::function<void(bool pointerKnown)> onPressed;
+    // The key could not be had: another program holds it, or the desktop
+    // refused it or gave it no keys.
+    std::function<void(QKeyCombination key)> onUnavailable;
 
 private:
+    enum class Path { Undecided, Probing, Portal, X11 };
+    void grab();
+    void bind();
+    void unavailable(QKeyCombination key);
+
+    Path m_path = Path::Undecided;
+    std::optional<QKeyCombination> m_wanted;
+    QString m_working;
+    uint m_portalVersion = 0;
     std::unique_ptr<KeyGrabber> m_grabber;
-    std::function<void()> m_action;
+    std::unique_ptr<PortalShortcuts> m_portal;
 };

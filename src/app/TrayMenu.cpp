@@ -1,6 +1,8 @@
 #include "app/TrayMenu.h"
 
+#include "app/HotKey.h"
 #include "app/ShelfRegistry.h"
+#include "app/ShortcutDialog.h"
 #include "core/Prefs.h"
 #include "platform/Alerts.h"
 #include "platform/FileIcons.h"
@@ -92,19 +94,23 @@ QIcon menuIcon(const QString& symbol)
 
 } // namespace
 
-TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates)
+TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates,
+                   HotKey& hotKey)
     : onAlert(Alerts::show), onOpenUrl(FileManager::open), tipAddress(QStringLiteral(KAVO_TIP_URL)),
-      m_shelves(shelves), m_shake(shake), m_updates(updates), m_menu(new QMenu)
+      m_shelves(shelves), m_shake(shake), m_updates(updates), m_hotKey(hotKey), m_menu(new QMenu)
 {
     connect(m_menu, &QMenu::aboutToShow, this, [this] { rebuild(m_menu); });
 }
 
-TrayMenu::~TrayMenu() { delete m_menu; }
+TrayMenu::~TrayMenu()
+{
+    delete m_menu;
+}
 
 QString TrayMenu::statusSymbol() const
 {
     return m_updates.available() ? QStringLiteral("bag.fill.badge.plus")
-                                  : QStringLiteral("bag.fill");
+                                 : QStringLiteral("bag.fill");
 }
 
 void TrayMenu::refreshStatusIcon()
@@ -116,7 +122,7 @@ void TrayMenu::refreshStatusIcon()
         // by its name in the icon theme (installed with Kavo).
         FileIcons::ensureIconTheme();
         const QString name = m_updates.available() ? QStringLiteral(KAVO_APP_ID "-update-symbolic")
-                                                    : QStringLiteral(KAVO_APP_ID "-symbolic");
+                                                   : QStringLiteral(KAVO_APP_ID "-symbolic");
         m_statusItem->setIcon(QIcon::fromTheme(name, drawnTrayIcon(statusSymbol())));
         return;
     }
@@ -183,9 +189,11 @@ void TrayMenu::rebuild(QMenu* menu)
                         this, &TrayMenu::downloadUpdate);
         menu->addSeparator();
     }
-    QAction* newShelf =
-        menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
-    newShelf->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Space));
+    QAction* newShelf = menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
+    // The shortcut that works now (the desktop's words for it on the
+    // portal path), or none.
+    newShelf->setShortcut(
+        QKeySequence::fromString(m_hotKey.workingText(), QKeySequence::NativeText));
     newShelf->setShortcutVisibleInContextMenu(true);
 
     std::vector<ShelfWindowController*> holding;
@@ -201,35 +209,35 @@ void TrayMenu::rebuild(QMenu* menu)
         for (ShelfWindowController* shelf : holding) {
             QPointer<ShelfWindowController> weak(shelf);
             menu->addAction(menuIcon(QStringLiteral("square.stack")),
-                            menuText(shelf->store()->summary(), m_dbusTray), this,
-                            [weak] {
+                            menuText(shelf->store()->summary(), m_dbusTray), this, [weak] {
                                 if (weak)
                                     ShelfRegistry::focus(weak);
                             });
         }
-        menu->addAction(QStringLiteral("Close All Shelves"), this, [this] { m_shelves.closeAll(); });
+        menu->addAction(QStringLiteral("Close All Shelves"), this,
+                        [this] { m_shelves.closeAll(); });
     }
     menu->addSeparator();
     QAction* shake = menu->addAction(QStringLiteral("Shake While Dragging to Open"), this,
                                      &TrayMenu::toggleShake);
     shake->setCheckable(true);
     shake->setChecked(Prefs::value(Prefs::shakeEnabled));
-    QAction* login =
-        menu->addAction(QStringLiteral("Open at Login"), this, &TrayMenu::toggleLogin);
+    QAction* login = menu->addAction(QStringLiteral("Open at Login"), this, &TrayMenu::toggleLogin);
     login->setCheckable(true);
     login->setChecked(LoginItem::isEnabled());
     QAction* updates = menu->addAction(QStringLiteral("Check for Updates Automatically"), this,
                                        &TrayMenu::toggleAutoUpdates);
     updates->setCheckable(true);
     updates->setChecked(Prefs::value(Prefs::checkForUpdates));
+    menu->addAction(QStringLiteral("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
     menu->addSeparator();
     if (!tipAddress.isEmpty())
         menu->addAction(QStringLiteral("Support Kavo on Ko-fi \u2615"), this,
                         &TrayMenu::openSupport);
-    menu->addAction(QStringLiteral("Check for Updates\u2026"), this,
-                    &TrayMenu::checkForUpdatesNow);
+    menu->addAction(QStringLiteral("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
     menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
-    menu->addAction(menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), m_dbusTray))
+    menu->addAction(
+            menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), m_dbusTray))
         ->setEnabled(false);
     QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -287,6 +295,32 @@ void TrayMenu::toggleAutoUpdates()
     Prefs::setValue(Prefs::checkForUpdates, !Prefs::value(Prefs::checkForUpdates));
 }
 
+void TrayMenu::chooseShortcut()
+{
+    if (m_shortcutDialog) {
+        m_shortcutDialog->raise();
+        m_shortcutDialog->activateWindow();
+        return;
+    }
+    auto* dialog = new ShortcutDialog(HotKey::fromPreference(Prefs::value(Prefs::hotKey)),
+                                      m_hotKey.canConfigure());
+    m_shortcutDialog = dialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<TrayMenu> self(this);
+    dialog->onOpenDesktopSettings = [self] {
+        if (self)
+            self->m_hotKey.configure();
+    };
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const auto key = dialog->choice();
+        m_hotKey.apply(key);
+        Prefs::setValue(Prefs::hotKey, key ? HotKey::portableText(*key) : QString());
+    });
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
 void TrayMenu::openSupport()
 {
     const QUrl url(tipAddress, QUrl::StrictMode);
@@ -294,7 +328,10 @@ void TrayMenu::openSupport()
         openUrl(url);
 }
 
-void TrayMenu::checkForUpdatesNow() { m_updates.check(true); }
+void TrayMenu::checkForUpdatesNow()
+{
+    m_updates.check(true);
+}
 
 void TrayMenu::showWelcome()
 {
@@ -321,4 +358,3 @@ void TrayMenu::openUrl(const QUrl& url)
     if (onOpenUrl)
         onOpenUrl(url);
 }
-

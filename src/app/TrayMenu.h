@@ -4,13 +4,16 @@
 
 #include <QObject>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
 
+class HotKey;
 class QMenu;
 class QSystemTrayIcon;
+class ShortcutDialog;
 class ShakeDetector;
 class ShelfRegistry;
 
@@ -21,7 +24,7 @@ class TrayMenu : public QObject
 {
     Q_OBJECT
 public:
-    TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates);
+    TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates, HotKey& hotKey);
     ~TrayMenu() override;
 
     // Puts the icon in the system tray (where there is a display).
@@ -46,6 +49,9 @@ public:
     void toggleShake();
     void toggleLogin();
     void toggleAutoUpdates();
+    // Opens the "Keyboard Shortcut" dialog (one at a time); the key chosen
+    // there is stored and used at once.
+    void chooseShortcut();
     void openSupport();
     void checkForUpdatesNow();
     void showWelcome();
@@ -68,7 +74,9 @@ private:
     ShelfRegistry& m_shelves;
     ShakeDetector& m_shake;
     UpdateChecker& m_updates;
+    HotKey& m_hotKey;
     QMenu* m_menu;
+    QPointer<ShortcutDialog> m_shortcutDialog;
     QSystemTrayIcon* m_statusItem = nullptr;
     bool m_dbusTray = false;
     bool m_trayInked = false; // drawn for the tray's own panel already

@@ -61,7 +61,13 @@ double convert(const QVariant& v, double*)
     return ok ? d : 0.0;
 }
 
-QString convert(const QVariant& v, QString*) { return v.toString(); }
+// Unquoted text with commas comes back from the INI file as a list.
+QString convert(const QVariant& v, QString*)
+{
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QStringLiteral(", "));
+    return v.toString();
+}
 
 } // namespace
 
@@ -97,15 +103,24 @@ template bool remove(const Key<bool>&);
 template bool remove(const Key<double>&);
 template bool remove(const Key<QString>&);
 
-void registerDefaults() { defaultsRegistered() = true; }
+void registerDefaults()
+{
+    defaultsRegistered() = true;
+}
 
-void resetRegisteredDefaults() { defaultsRegistered() = false; }
+void resetRegisteredDefaults()
+{
+    defaultsRegistered() = false;
+}
 
 void setFailureHandler(std::function<void(const QString& why)> handler)
 {
     failures() = {std::move(handler), false};
 }
 
-QString fileName() { return settings().fileName(); }
+QString fileName()
+{
+    return settings().fileName();
+}
 
 } // namespace Prefs

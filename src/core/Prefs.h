@@ -5,10 +5,10 @@
 #include <functional>
 
 // The user's preferences, stored with QSettings (~/.config/Kavo/Kavo.conf).
-// Each key carries its type and its default; two keys ("shakeEnabled" and
-// "checkForUpdates") have a default that counts only once registerDefaults()
-// has run, as the start-up registers them. A value that the program (or the
-// user) stored always wins over a default.
+// Each key carries its type and its default; three keys ("shakeEnabled",
+// "checkForUpdates" and "hotKey") have a default that counts only once
+// registerDefaults() has run, as the start-up registers them. A value that
+// the program (or the user) stored always wins over a default.
 namespace Prefs {
 
 template <class T> struct Key
@@ -25,6 +25,9 @@ inline constexpr Key<bool> hasLaunchedBefore{"hasLaunchedBefore", false, false};
 inline constexpr Key<double> lastUpdateCheck{"lastUpdateCheck", 0, false};
 inline const Key<QString> announcedVersion{"announcedVersion", QString(), false};
 inline constexpr Key<bool> debugShake{"debugShake", false, false};
+// The key combination that opens a new shelf, as QKeySequence's portable
+// text; empty switches the hot key off.
+inline const Key<QString> hotKey{"hotKey", QStringLiteral("Ctrl+Alt+Space"), true};
 
 // The stored value, else the default as above. Booleans and numbers are read
 // the way a person editing the file would write them ("true", "yes", "1").
@@ -34,7 +37,7 @@ template <class T> T value(const Key<T>& key);
 template <class T> bool setValue(const Key<T>& key, const T& value);
 template <class T> bool remove(const Key<T>& key);
 
-// Registers the defaults of "shakeEnabled" and "checkForUpdates" (both true);
+// Registers the defaults of "shakeEnabled", "checkForUpdates" and "hotKey";
 // resetRegisteredDefaults() forgets them again (tests start from a clean
 // slate).
 void registerDefaults();

@@ -50,15 +50,12 @@ std::unique_ptr<QMessageBox> makeBox(const QString& title, const QString& text,
     return box;
 }
 
-int show(const QString& title, const QString& text, const QStringList& buttons)
+namespace {
+
+// The index show() and notify() answer for the button that closed `box`.
+int chosenIndex(const QMessageBox& box, const QList<QPushButton*>& added)
 {
-    QList<QPushButton*> added;
-    const std::unique_ptr<QMessageBox> box = makeBox(title, text, buttons, &added);
-    box->show();
-    box->raise();
-    box->activateWindow();
-    box->exec();
-    QAbstractButton* clicked = box->clickedButton();
+    QAbstractButton* clicked = box.clickedButton();
     if (!clicked)
         return -1;
     if (added.isEmpty())
@@ -70,14 +67,41 @@ int show(const QString& title, const QString& text, const QStringList& buttons)
     return -1;
 }
 
+void bringForward(QMessageBox& box)
+{
+    box.show();
+    box.raise();
+    box.activateWindow();
+}
+
+} // namespace
+
+int show(const QString& title, const QString& text, const QStringList& buttons)
+{
+    QList<QPushButton*> added;
+    const std::unique_ptr<QMessageBox> box = makeBox(title, text, buttons, &added);
+    bringForward(*box);
+    box->exec();
+    return chosenIndex(*box, added);
+}
+
 void notify(const QString& title, const QString& text)
 {
-    QMessageBox* box = makeBox(title, text, {}).release();
+    offer(title, text, {}, {});
+}
+
+void offer(const QString& title, const QString& text, const QStringList& buttons,
+           std::function<void(int)> chosen)
+{
+    auto added = std::make_shared<QList<QPushButton*>>();
+    QMessageBox* box = makeBox(title, text, buttons, added.get()).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
-    box->show();
-    box->raise();
-    box->activateWindow();
+    if (chosen) {
+        QObject::connect(box, &QMessageBox::finished, box,
+                         [box, added, chosen] { chosen(chosenIndex(*box, *added)); });
+    }
+    bringForward(*box);
 }
 
 } // namespace Alerts

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QMessageBox;
@@ -21,6 +22,10 @@ int show(const QString& title, const QString& text, const QStringList& buttons =
 // Shows a notice and returns at once (a drop that could not be saved,
 // settings that cannot be kept): the program goes on while it is read.
 void notify(const QString& title, const QString& text);
+// A notice with buttons: `chosen` later gets the index of the button the
+// user chose, as show() answers it.
+void offer(const QString& title, const QString& text, const QStringList& buttons,
+           std::function<void(int)> chosen);
 
 // The message box that show() runs, not yet shown. `added` receives the push
 // buttons in the order of `buttons`.

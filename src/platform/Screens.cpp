@@ -34,4 +34,12 @@ int screenFor(const QPointF& point, const QList<Geometry>& screens, int primary)
     return primary >= 0 && primary < screens.size() ? primary : -1;
 }
 
+QPointF middleOfScreenAt(const QPointF& point)
+{
+    int primary = -1;
+    const QList<Geometry> screens = current(&primary);
+    const int i = screenFor(point, screens, primary);
+    return i >= 0 ? screens[i].visible.center() : point;
+}
+
 } // namespace Screens

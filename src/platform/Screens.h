@@ -26,4 +26,8 @@ bool contains(const QRectF& rect, const QPointF& point);
 // names no screen either.
 int screenFor(const QPointF& point, const QList<Geometry>& screens, int primary);
 
+// The middle of the visible part of the screen that holds `point`, else of
+// the primary screen; `point` itself without screens.
+QPointF middleOfScreenAt(const QPointF& point);
+
 } // namespace Screens

@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/CommandServer.h"
+#include "app/HotKey.h"
 #include "app/ShelfRegistry.h"
 #include "app/TrayMenu.h"
 #include "core/Prefs.h"
@@ -49,6 +50,20 @@ TEST(CommandLineTest, EachCommandWithItsArgumentsOrWhyNot)
         EXPECT_EQ(c.kind == Kind::Snapshot ? cl.snapshotFolder : cl.error, c.more);
     }
     QDir::setCurrent(before);
+}
+
+TEST(HotKeyTest, ThePreferenceNamesAKeyWithCtrlAltOrSuperElseTheDefaultOrNone)
+{
+    const QKeyCombination fallback = HotKey::defaultKey;
+    const struct { QString text; std::optional<QKeyCombination> key; } cases[] = {
+        {"Ctrl+Alt+Space", fallback}, {"Ctrl+Alt+K", Qt::CTRL | Qt::ALT | Qt::Key_K},
+        {" Meta+F12 ", Qt::META | Qt::Key_F12}, {"Shift+Alt+1", Qt::SHIFT | Qt::ALT | Qt::Key_1},
+        {"", std::nullopt}, {"  ", std::nullopt}, // turned off
+        {"garbage", fallback}, {"K", fallback}, {"Shift+K", fallback}, {"F5", fallback}, // no modifier
+        {"Ctrl+Alt", fallback}, {"Ctrl", fallback}, {"Ctrl+Alt+K, Ctrl+J", fallback},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HotKey::fromPreference(c.text), c.key) << c.text.toStdString();
 }
 
 // The whole program wired as main wires it, on the offscreen platform, with

@@ -145,4 +145,50 @@ TEST_F(DBusTrayE2E, TogglesFlipTheirSettingsAndQuitEndsTheProgramNormally)
     m_kavo.stop(); // nothing left to check in TearDown
 }
 
+// A key another program holds is told, and another one chosen there opens
+// shelves from then on, after a restart too, until it is turned off.
+TEST_F(DBusTrayE2E, AKeyTakenByAnotherProgramIsToldAndTheOneChosenInsteadWorksUntilTurnedOff)
+{
+    constexpr quint16 ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+    m_kavo.stop();
+    ASSERT_TRUE(m_display.grabKey(' ', ctrlAlt));
+    const auto restart = [&] {
+        m_kavo.stop();
+        const qsizetype items = watcher.items.size();
+        ASSERT_TRUE(startKavo());
+        ASSERT_TRUE(TestEnv::waitUntil([&] { return watcher.items.size() > items; }, 10000));
+        menu.emplace(watcher.items.last());
+    };
+    restart();
+    const auto titled = [&](const QString& title) {
+        return m_display.waitForWindow([&](const ProbedWindow& w) { return w.viewable && w.title.startsWith(title); });
+    };
+    const auto press = [&](const ProbedWindow& window, const QStringList& keys) {
+        return Input::run(QStringList{"windowfocus", "--sync", QString::number(window.id), "key"} + keys);
+    };
+    const auto notice = titled("Kavo");
+    ASSERT_TRUE(notice) << "no notice of the taken key";
+    EXPECT_EQ(m_kavo.list().value_or(Shelves(1)).size(), 0) << "the notice holds nothing up";
+    ASSERT_TRUE(press(*notice, {"Return"})); // "Choose Shortcut…"
+    auto dialog = titled("Keyboard Shortcut");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(press(*dialog, {"ctrl+alt+k", "Return"}));
+    const QString config = m_kavo.configFile();
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return QSettings(config, QSettings::IniFormat).value("hotKey") == "Ctrl+Alt+K"; }));
+    ASSERT_TRUE(Input::run(Input::key("ctrl+alt+k")));
+    EXPECT_EQ(m_kavo.waitForShelfCount(1).size(), 1);
+    const QVariant shown = menu->entry("New Shelf").value_or(MenuEntry{}).properties.value("shortcut");
+    EXPECT_EQ(qdbus_cast<QList<QStringList>>(shown), (QList<QStringList>{{"Control", "Alt", "K"}}));
+
+    restart();
+    ASSERT_TRUE(Input::run(Input::key("ctrl+alt+k")));
+    EXPECT_EQ(m_kavo.waitForShelfCount(1).size(), 1) << "the key chosen before";
+    ASSERT_TRUE(menu->click("Keyboard Shortcut\u2026"));
+    dialog = titled("Keyboard Shortcut");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(press(*dialog, {"ctrl+alt+j", "alt+t"})); // a chord, then "Turn Off"
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return QSettings(config, QSettings::IniFormat).value("hotKey") == ""; }));
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return m_display.grabKey('k', ctrlAlt); })) << "Kavo let the key go";
+}
+
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "platform/X11Util.h"
 
+#include <xcb/xcb_keysyms.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -19,6 +21,15 @@ template <class T> std::unique_ptr<T, decltype(&std::free)> owned(T* reply)
 
 // Kavo's own X11 helpers reach the display through the test's Qt connection.
 XConnection::XConnection() : m_c(X11Util::connection()), m_root(X11Util::rootWindow()) {}
+
+// The connection is the process's: keys taken through this object go with it.
+XConnection::~XConnection()
+{
+    if (m_grabbedKeys) {
+        xcb_ungrab_key(m_c, XCB_GRAB_ANY, m_root, XCB_MOD_MASK_ANY);
+        xcb_flush(m_c);
+    }
+}
 
 xcb_atom_t XConnection::atom(const char* name) const
 {
@@ -133,4 +144,19 @@ quint16 XConnection::pointerMask() const
 {
     const auto reply = owned(xcb_query_pointer_reply(m_c, xcb_query_pointer(m_c, m_root), nullptr));
     return reply ? reply->mask : 0;
+}
+
+bool XConnection::grabKey(quint32 keysym, quint16 modifiers) const
+{
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_c);
+    xcb_keycode_t* codes = symbols ? xcb_key_symbols_get_keycode(symbols, keysym) : nullptr;
+    const xcb_keycode_t code = codes ? codes[0] : 0;
+    std::free(codes);
+    xcb_key_symbols_free(symbols);
+    if (code == 0) // 0 would grab every key
+        return false;
+    const auto error = owned(xcb_request_check(
+        m_c, xcb_grab_key_checked(m_c, 1, m_root, modifiers, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+    m_grabbedKeys = m_grabbedKeys || !error;
+    return !error;
 }

@@ -25,6 +25,7 @@ class XConnection
 {
 public:
     XConnection();
+    ~XConnection();
     xcb_atom_t atom(const char* name) const;
     xcb_window_t inputFocus() const;
     xcb_window_t selectionOwner(const char* selection) const;
@@ -43,9 +44,13 @@ public:
     // The pointer's modifier and button mask now.
     quint16 pointerMask() const;
     bool primaryButtonDown() const { return pointerMask() & XCB_KEY_BUT_MASK_BUTTON_1; }
+    // Takes a key combination for this connection, as another program
+    // holding a global shortcut does; answers whether the server granted it.
+    bool grabKey(quint32 keysym, quint16 modifiers) const;
 
 private:
     QByteArray property(xcb_window_t window, xcb_atom_t property) const;
     xcb_connection_t* m_c;
     xcb_window_t m_root;
+    mutable bool m_grabbedKeys = false;
 };
