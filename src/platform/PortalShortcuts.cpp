@@ -155,6 +155,15 @@ QString PortalShortcuts::triggerFor(Qt::KeyboardModifiers modifiers, Qt::Key key
 
 void PortalShortcuts::probe(std::function<void(uint version)> answer)
 {
+    // A program outside a sandbox names itself first, so that the desktop
+    // files its shortcut under Kavo's desktop entry (portals before 1.19
+    // have no registry and find the name themselves). Messages of one
+    // connection arrive in order: this comes before any other call.
+    QDBusMessage name = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
+        QStringLiteral("Register"));
+    name << QStringLiteral(KAVO_APP_ID) << QVariantMap();
+    bus().asyncCall(name);
     QDBusMessage get = QDBusMessage::createMethodCall(
         portalService, portalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"));

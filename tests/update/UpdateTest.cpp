@@ -61,6 +61,16 @@ TEST(UpdateFeedTest, AFeedIsOneObjectWithAVersionAUrlAndMaybeNotesAtAWebAddress)
         EXPECT_TRUE(UpdateChecker::downloadURL(text).isEmpty()) << text;
 }
 
+TEST(UpdateFeedTest, LongNotesAreCutWithAnEllipsisNeverInsideACharacter)
+{
+    const qsizetype max = UpdateChecker::maxNotesLength;
+    const QString a(max - 1, u'a'), face = QString::fromUtf8("\xF0\x9F\x98\x80"); // two UTF-16 units
+    const std::pair<QString, QString> cases[] = {
+        {a + u'b', a + u'b'}, {a + "bc", a + u"b\u2026"}, {a + face, a + u'\u2026'}, {QString(900000, u'x'), QString(max, u'x') + u'\u2026'}};
+    for (const auto& [notes, shown] : cases)
+        EXPECT_EQ(UpdateChecker::shortenedNotes(notes), shown) << notes.size();
+}
+
 class UpdateCheckerTest : public ::testing::Test
 {
 protected:
