@@ -96,8 +96,9 @@ QIcon menuIcon(const QString& symbol)
 
 TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& updates,
                    HotKey& hotKey)
-    : onAlert(Alerts::show), onOpenUrl(FileManager::open), tipAddress(QStringLiteral(KAVO_TIP_URL)),
-      m_shelves(shelves), m_shake(shake), m_updates(updates), m_hotKey(hotKey), m_menu(new QMenu)
+    : onAlert(Alerts::show), onOffer(Alerts::offer), onOpenUrl(FileManager::open),
+      tipAddress(QStringLiteral(KAVO_TIP_URL)), m_shelves(shelves), m_shake(shake),
+      m_updates(updates), m_hotKey(hotKey), m_menu(new QMenu)
 {
     connect(m_menu, &QMenu::aboutToShow, this, [this] { rebuild(m_menu); });
 }
@@ -190,10 +191,12 @@ void TrayMenu::rebuild(QMenu* menu)
         menu->addSeparator();
     }
     QAction* newShelf = menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
-    // The shortcut that works now (the desktop's words for it on the
-    // portal path), or none.
-    newShelf->setShortcut(
-        QKeySequence::fromString(m_hotKey.workingText(), QKeySequence::NativeText));
+    // The shortcut that works now, or none; on the portal path the desktop
+    // describes it, perhaps in words that name no keys.
+    const QKeySequence working =
+        QKeySequence::fromString(m_hotKey.workingText(), QKeySequence::NativeText);
+    if (working.count() == 1 && working[0].key() != Qt::Key_unknown)
+        newShelf->setShortcut(working);
     newShelf->setShortcutVisibleInContextMenu(true);
 
     std::vector<ShelfWindowController*> holding;
@@ -342,9 +345,14 @@ void TrayMenu::showWelcome()
                                "Ko-fi from the tray icon whenever you like.");
         buttons << QStringLiteral("Support on Ko-fi \u2615");
     }
+    // It waits for the user without holding anything up: a shelf asked for
+    // with the first start opens beside it, and other windows take input.
     QPointer<TrayMenu> self(this);
-    if (alert(welcomeTitle, text, buttons) == 1 && self)
-        openSupport();
+    if (onOffer)
+        onOffer(welcomeTitle, text, buttons, [self](int chosen) {
+            if (chosen == 1 && self)
+                self->openSupport();
+        });
 }
 
 int TrayMenu::alert(const QString& title, const QString& text, const QStringList& buttons)

@@ -58,6 +58,10 @@ public:
 
     // Seams for tests; they default to the real thing.
     UpdateChecker::AlertHook onAlert;
+    // A notice that does not wait: `chosen` later gets the button's index.
+    std::function<void(const QString& title, const QString& text, const QStringList& buttons,
+                       std::function<void(int chosen)>)>
+        onOffer;
     std::function<void(const QUrl&)> onOpenUrl;
     // The tip page; empty turns the tip entries off.
     QString tipAddress;

@@ -1,8 +1,8 @@
 // The process entry: reads the command line before any application object
 // exists, hands commands to a running Kavo, or starts one.
 #include "app/AppDelegate.h"
-#include "app/CommandServer.h"
 #include "app/CommandLine.h"
+#include "app/CommandServer.h"
 #include "app/SingleInstance.h"
 #include "core/NativePath.h"
 #include "core/ProcessWide.h"
@@ -13,8 +13,14 @@
 #include <QIcon>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 
@@ -109,12 +115,13 @@ void quietOffscreenWarnings()
     if (QGuiApplication::platformName() != u"offscreen")
         return;
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& msg) {
-        if (msg.startsWith(u"This plugin does not support"))
-            return;
-        if (previous)
-            previous(type, context, msg);
-    });
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& msg) {
+            if (msg.startsWith(u"This plugin does not support"))
+                return;
+            if (previous)
+                previous(type, context, msg);
+        });
 }
 
 // Kavo watches the global pointer and keys, which Wayland gives only to X11
@@ -141,6 +148,35 @@ bool choosePlatform(CommandLine::Kind kind)
                                            "pictures of a shelf without one: kavo --snapshot DIR "
                                            "[FILE...]\n"));
     return false;
+}
+
+// SIGTERM (a session logging out), SIGINT (Ctrl+C) and SIGHUP (a closed
+// terminal) end the event loop, so that Kavo quits as from its menu and
+// takes its socket with it. The handler only writes to a pipe, which the
+// event loop reads.
+void quitOnSignals()
+{
+    static int pipeEnds[2] = {-1, -1};
+    if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char drained[16];
+        while (::read(pipeEnds[0], drained, sizeof drained) > 0) {
+        }
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = [](int) {
+        const int saved = errno;
+        const char byte = 0;
+        [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
+        errno = saved;
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -199,10 +235,12 @@ int main(int argc, char** argv)
     setUpApplication();
     quietOffscreenWarnings();
     X11Workarounds::install();
+    quitOnSignals();
 
     AppDelegate delegate;
     CommandServer& commands = delegate.commands();
-    if (!instance.listen([&commands](const QJsonObject& r) { return commands.answer(r); }, &error)) {
+    if (!instance.listen([&commands](const QJsonObject& r) { return commands.answer(r); },
+                         &error)) {
         print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
         return 1;
     }

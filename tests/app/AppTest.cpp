@@ -81,6 +81,9 @@ protected:
             alerts << title;
             return 0;
         };
+        app->tray().onOffer = [this](const QString& title, const QString&, const QStringList&, auto) {
+            alerts << title;
+        };
         app->commands().pointerLocation = [] { return QPointF(500, 400); };
         app->onNotice = [this](const QString& title, const QString&) { notices << title; };
     }

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <csignal>
+
 namespace {
 
 // The welcome is a dialog titled with the program's name.
@@ -54,6 +56,20 @@ TEST_F(AppShellE2E, TheHotKeyOpensAShelfAtThePointerOncePerPressWhateverTheLocks
     EXPECT_FALSE(m_display.waitForWindow(isWelcome, 0)) << "a home that launched before";
 }
 
+TEST_F(AppShellE2E, SignalsOfALoggingOutSessionEndItAsQuitDoesTakingItsSocket)
+{
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        ASSERT_TRUE(startKavo());
+        ::kill(pid_t(m_kavo.processId()), signal);
+        const std::optional<int> status = m_kavo.waitForExit();
+        ASSERT_TRUE(status) << "ended by signal " << signal;
+        EXPECT_EQ(*status, 0);
+        const QStringList left = QDir(m_kavo.runtimeDir()).entryList({"*.socket"}, QDir::System | QDir::AllEntries);
+        EXPECT_TRUE(left.isEmpty()) << left.join(u' ').toStdString();
+    }
+    m_kavo.stop(); // nothing left to check in TearDown
+}
+
 TEST_F(AppShellE2E, CommandsThatCannotWorkSaySoAndChangeNothing)
 {
     Kavo::Result r = m_kavo.run({"--list"});
@@ -78,15 +94,16 @@ TEST_F(AppShellE2E, CommandsThatCannotWorkSaySoAndChangeNothing)
     EXPECT_TRUE(r.out.contains("already running")) << r.out.toStdString();
 }
 
-TEST_F(AppShellE2E, AFreshHomeIsWelcomed)
+TEST_F(AppShellE2E, AFreshHomeIsWelcomedWhileTheShelfItAskedForOpens)
 {
     QSettings(m_kavo.configFile(), QSettings::IniFormat).clear();
-    ASSERT_TRUE(startKavo());
+    const QString file = makeFile("a.txt", "a");
+    ASSERT_TRUE(m_kavo.start({"--new-shelf", file}));
     ASSERT_TRUE(m_display.waitForWindow(isWelcome, 10000));
     // Written before the welcome shows, so it is never shown twice.
     EXPECT_EQ(QSettings(m_kavo.configFile(), QSettings::IniFormat).value("hasLaunchedBefore").toString(), "true");
-    // The welcome waits for the user without keeping commands from working.
-    EXPECT_EQ(m_kavo.list().value_or(Shelves(1)).size(), 0);
+    // The welcome holds nothing up: the shelf the start asked for is open.
+    EXPECT_EQ(m_kavo.waitForShelfCount(1).value(0).paths(), QStringList{file});
 }
 
 TEST_F(AppShellE2E, NewShelfFromASecondProcessOpensThereAndEscapeClosesItLeavingItsFiles)

@@ -35,8 +35,9 @@ Kavo::Kavo(const QString& program) : m_root(QDir::tempPath() + "/kavo-e2e-XXXXXX
     m_program.setProgram(program);
 }
 
-bool Kavo::start()
+bool Kavo::start(const QStringList& arguments)
 {
+    m_program.setArguments(arguments);
     m_program.start();
     m_started = m_program.waitForStarted(10000);
     // A program that ended will never answer.

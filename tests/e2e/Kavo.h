@@ -57,8 +57,8 @@ public:
         value.isEmpty() ? m_env.remove(name) : m_env.insert(name, value);
         m_program.setProcessEnvironment(m_env);
     }
-    // Starts the program and waits until `kavo --list` answers.
-    bool start();
+    // Starts the program (`kavo ARGUMENTS`) and waits until `kavo --list` answers.
+    bool start(const QStringList& arguments = {});
     bool isRunning() const { return m_program.state() == QProcess::Running; }
     bool wasStarted() const { return m_started; }
     qint64 processId() const { return m_program.processId(); }
