@@ -1,23 +1,25 @@
 #include "platform/FreedesktopThumbnailer.h"
 
-#include "core/NativePath.h"
 #include "core/FileFacts.h"
+#include "core/NativePath.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QProcess>
-#include <QFile>
-#include <QHash>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QUrl>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,7 +51,8 @@ QHash<QByteArray, QByteArray> pngText(QIODevice& in)
         const QByteArray header = in.read(8);
         if (header.size() != 8)
             break;
-        const quint32 length = (quint32(uchar(header[0])) << 24) | (quint32(uchar(header[1])) << 16) |
+        const quint32 length = (quint32(uchar(header[0])) << 24) |
+                               (quint32(uchar(header[1])) << 16) |
                                (quint32(uchar(header[2])) << 8) | quint32(uchar(header[3]));
         const QByteArray type = header.mid(4, 4);
         if (type == "IDAT" || type == "IEND" || length > 1 << 20)
@@ -72,6 +75,52 @@ QHash<QByteArray, QByteArray> pngText(QIODevice& in)
         }
     }
     return text;
+}
+
+quint32 pngCrc(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (char ch : bytes) {
+        crc ^= uchar(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(quint32 v)
+{
+    return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
+}
+
+// The cache folder for thumbnails of this size, empty for sizes between
+// the freedesktop ones.
+QString cacheSizeName(int pixelSize)
+{
+    switch (pixelSize) {
+    case 128:
+        return QStringLiteral("normal");
+    case 256:
+        return QStringLiteral("large");
+    case 512:
+        return QStringLiteral("x-large");
+    case 1024:
+        return QStringLiteral("xx-large");
+    default:
+        return {};
+    }
+}
+
+QString cacheRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/thumbnails/");
+}
+
+QString cacheName(const QByteArray& uri)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
+           QStringLiteral(".png");
 }
 
 // Reads a thumbnail-style desktop entry: the keys of its [Thumbnailer Entry]
@@ -127,8 +176,7 @@ FreedesktopThumbnailer::~FreedesktopThumbnailer()
     m_pool.waitForDone();
 }
 
-void FreedesktopThumbnailer::request(const QList<QByteArray>& paths, int pixelSize,
-                                     Callback done)
+void FreedesktopThumbnailer::request(const QList<QByteArray>& paths, int pixelSize, Callback done)
 {
     if (paths.isEmpty() || !done)
         return;
@@ -178,7 +226,10 @@ void FreedesktopThumbnailer::drain()
     }
 }
 
-bool FreedesktopThumbnailer::waitForIdle(int timeoutMs) { return m_pool.waitForDone(timeoutMs); }
+bool FreedesktopThumbnailer::waitForIdle(int timeoutMs)
+{
+    return m_pool.waitForDone(timeoutMs);
+}
 
 QImage FreedesktopThumbnailer::makeThumbnail(const QByteArray& path, int pixelSize) const
 {
@@ -186,25 +237,86 @@ QImage FreedesktopThumbnailer::makeThumbnail(const QByteArray& path, int pixelSi
     if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
         ::access(path.constData(), R_OK) != 0)
         return {};
+    // The same file, unchanged, at the same size: made once per session.
+    const QByteArray key = path + '\0' + QByteArray::number(qint64(st.st_size)) + ':' +
+                           QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+                           QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ':' +
+                           QByteArray::number(pixelSize);
+    {
+        std::lock_guard lock(m_memoryMutex);
+        if (const QImage* made = m_memory.object(key))
+            return *made;
+    }
     QImage img = fromCache(path, st.st_mtim.tv_sec, pixelSize);
-    if (img.isNull())
+    if (img.isNull()) {
         img = fromImageReader(path, pixelSize);
-    // External thumbnailers take the path as text: only names that are
-    // UTF-8 survive the trip.
-    const QString text = NativePath::display(path);
-    if (img.isNull() && text.toUtf8() == path)
-        img = fromExternal(text, pixelSize);
+        // External thumbnailers take the path as text: only names that are
+        // UTF-8 survive the trip.
+        const QString text = NativePath::display(path);
+        if (img.isNull() && text.toUtf8() == path)
+            img = fromExternal(text, pixelSize);
+        if (!img.isNull())
+            toCache(path, st.st_mtim.tv_sec, pixelSize, img);
+    }
+    if (!img.isNull()) {
+        std::lock_guard lock(m_memoryMutex);
+        m_memory.insert(key, new QImage(img),
+                        qsizetype(std::max<qint64>(1, img.sizeInBytes() >> 10)));
+    }
     return img;
+}
+
+void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, int pixelSize,
+                                     const QImage& img) const
+{
+    const QString size = cacheSizeName(pixelSize);
+    const QString root = cacheRoot();
+    // Never thumbnails of the caches themselves (thumbnails of thumbnails,
+    // or of Kavo's own drop folders, which go after a week).
+    const QByteArray caches =
+        QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)) +
+        '/';
+    if (size.isEmpty() || path.startsWith(caches))
+        return;
+    const QString folder = root + size;
+    if (!QDir().mkpath(folder))
+        return;
+    // Private, as the specification asks: thumbnails show what files hold.
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    QFile::setPermissions(root, owner);
+    QFile::setPermissions(folder, owner);
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, "PNG") || png.size() < 33)
+        return;
+    // Text chunks right after the signature and the header chunk.
+    QByteArray text;
+    const QByteArray uri = NativePath::toUrl(path).toEncoded();
+    for (const auto& [name, value] : {std::pair{QByteArray("Thumb::URI"), uri},
+                                      {"Thumb::MTime", QByteArray::number(mtime)},
+                                      {"Software", "Kavo"}}) {
+        const QByteArray chunk = "tEXt" + name + '\0' + value;
+        text += bigEndian(quint32(chunk.size() - 4)) + chunk + bigEndian(pngCrc(chunk));
+    }
+    png.insert(33, text);
+
+    // Written whole under another name, then put in place: a reader never
+    // sees half a file. QTemporaryFile makes it 0600.
+    QTemporaryFile file(folder + QStringLiteral("/.kavo-XXXXXX.png"));
+    if (!file.open() || file.write(png) != png.size() || !file.flush())
+        return;
+    if (::rename(QFile::encodeName(file.fileName()).constData(),
+                 QFile::encodeName(folder + u'/' + cacheName(uri)).constData()) == 0)
+        file.setAutoRemove(false);
 }
 
 QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const
 {
     const QByteArray uri = NativePath::toUrl(path).toEncoded();
-    const QString name = QString::fromLatin1(
-                             QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
-                         QStringLiteral(".png");
-    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                         QStringLiteral("/thumbnails/");
+    const QString name = cacheName(uri);
+    const QString root = cacheRoot();
 
     QStringList sizes;
     if (pixelSize > 256)
@@ -283,7 +395,8 @@ QImage FreedesktopThumbnailer::fromExternal(const QString& path, int pixelSize) 
     // The type from the file's first bytes, read outside the MIME
     // database's lock.
     static const QMimeDatabase db;
-    const QMimeType type = db.mimeTypeForName(FileFacts::probe(NativePath::fromString(path)).mimeType);
+    const QMimeType type =
+        db.mimeTypeForName(FileFacts::probe(NativePath::fromString(path)).mimeType);
     QStringList names{type.name()};
     names << type.aliases() << type.allAncestors();
 

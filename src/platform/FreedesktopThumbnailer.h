@@ -2,6 +2,8 @@
 
 #include "platform/Thumbnailer.h"
 
+#include <QCache>
+#include <QImage>
 #include <QStringList>
 #include <QThreadPool>
 
@@ -15,6 +17,9 @@
 //     orientation applied;
 //  3. the thumbnailers installed in /usr/share/thumbnailers (or the
 //     XDG data folders), run as separate processes.
+// What 2. and 3. make is written to that cache, as file managers do, so
+// that later shelves and other programs reuse it; a bounded cache in memory
+// serves shelves of the same files in this session.
 // Work runs on a private thread pool fed from one queue, so queuing thousands
 // of files costs the caller almost nothing.
 class FreedesktopThumbnailer final : public Thumbnailer
@@ -50,6 +55,9 @@ private:
     QImage fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const;
     QImage fromImageReader(const QByteArray& path, int pixelSize) const;
     QImage fromExternal(const QString& path, int pixelSize) const;
+    // Writes a thumbnail made at one of the cache's sizes (128, 256, 512,
+    // 1024): atomically, files 0600 in folders 0700.
+    void toCache(const QByteArray& path, qint64 mtime, int pixelSize, const QImage& img) const;
     void loadExternalThumbnailers();
 
     // One request: its files are taken from the front, one at a time.
@@ -67,4 +75,9 @@ private:
     qsizetype m_queuedFiles = 0;
     int m_running = 0;
     std::vector<External> m_externals;
+    // Thumbnails made this session, by path, size, modification time and
+    // pixel size; the cost is in KiB.
+    static constexpr qsizetype memoryCacheKiB = 32 * 1024;
+    mutable std::mutex m_memoryMutex;
+    mutable QCache<QByteArray, QImage> m_memory{memoryCacheKiB};
 };

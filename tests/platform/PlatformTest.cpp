@@ -1,10 +1,11 @@
-// Previews from pictures and from the freedesktop thumbnail cache.
+// Previews from pictures, kept in the freedesktop thumbnail cache and in memory.
 #include "platform/FreedesktopThumbnailer.h"
 
 #include "TestEnvironment.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -12,21 +13,10 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include <fcntl.h>
+#include <sys/stat.h>
 
-// A PNG chunk, written by hand: Qt's PNG writer mangles text keys with ':'.
-QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
-{
-    const auto be32 = [](quint32 v) -> QByteArray { return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v); };
-    const QByteArray body = type + data;
-    quint32 crc = 0xffffffffu;
-    for (char ch : body) {
-        crc ^= uchar(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return be32(quint32(data.size())) + body + be32(~crc);
-}
+namespace {
 
 // A picture of w×h pixels encoded in `format`.
 QByteArray encoded(int w, int h, const char* format)
@@ -70,22 +60,52 @@ TEST_F(ThumbnailerTest, PicturesFitTheSizeTurnedAsTheirExifSaysOthersHaveNone)
         EXPECT_EQ(made(name), size) << name.toStdString();
 }
 
-TEST_F(ThumbnailerTest, FreshCacheEntriesAreUsedAndStaleOnesIgnored)
+TEST_F(ThumbnailerTest, WhatIsMadeIsCachedPrivatelyForLaterShelvesAndRemadeWhenTheFileChanges)
 {
-    TestEnv::writePng(dir.filePath("photo.png"), 800, 800);
-    const QByteArray uri = QUrl::fromLocalFile(dir.filePath("photo.png")).toEncoded();
-    const QString cacheFile = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                              "/thumbnails/large/" +
-                              QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex() + ".png";
-    const qint64 mtime = QFileInfo(dir.filePath("photo.png")).lastModified().toSecsSinceEpoch();
-    for (const auto& [stored, size] : {std::pair{mtime, QSize(200, 100)}, {mtime - 60, QSize(256, 256)}}) {
-        // Text chunks go right after the 8-byte signature and the IHDR chunk.
-        const QByteArray png = encoded(200, 100, "PNG");
-        TestEnv::writeFile(cacheFile, png.left(33) + pngChunk("tEXt", QByteArray("Thumb::URI\0", 11) + uri) +
-                                          pngChunk("tEXt", QByteArray("Thumb::MTime\0", 13) + QByteArray::number(stored)) +
-                                          png.mid(33));
-        EXPECT_EQ(made("photo.png"), size) << stored;
-    }
+    const QString photo = dir.filePath("photo.png");
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/thumbnails/large";
+    const auto entryFor = [&](const QString& path) -> QString {
+        return cache + "/" + QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
+    };
+    const QString entry = entryFor(photo);
+    const auto setMtime = [&](qint64 seconds) {
+        const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+        return ::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0) == 0;
+    };
+    TestEnv::writePng(photo, 800, 800);
+    ASSERT_TRUE(setMtime(1700000000));
+    EXPECT_EQ(made("photo.png"), QSize(256, 256));
+    EXPECT_EQ(QImage(entry).size(), QSize(256, 256));
+    // Marked as the specification says, for other programs to trust.
+    QFile written(entry);
+    const QByteArray png = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+    EXPECT_TRUE(png.contains(QByteArray(QByteArray("tEXtThumb::MTime\0", 17) + "1700000000")));
+    EXPECT_TRUE(png.contains(QByteArray(QByteArray("tEXtThumb::URI\0", 15) + QUrl::fromLocalFile(photo).toEncoded())));
+    EXPECT_EQ(QFileInfo(entry).permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(QFileInfo(cache).permissions() & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const auto garble = [&](qint64 mtime) { // the same size and date, other contents
+        return TestEnv::writeFile(photo, QByteArray(QFileInfo(photo).size(), 'x')) && setMtime(mtime);
+    };
+    // A later shelf, in the next session, decodes nothing.
+    ASSERT_TRUE(garble(1700000000));
+    EXPECT_EQ(FreedesktopThumbnailer().makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(256, 256));
+    // A changed file gets a new thumbnail; a broken entry is passed over and
+    // written again.
+    TestEnv::writePng(photo, 400, 200);
+    ASSERT_TRUE(setMtime(1700000100));
+    EXPECT_EQ(made("photo.png"), QSize(256, 128));
+    EXPECT_EQ(QImage(entry).size(), QSize(256, 128));
+    TestEnv::writeFile(entry, "\x89PNG broken");
+    EXPECT_EQ(FreedesktopThumbnailer().makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(256, 128));
+    EXPECT_EQ(QImage(entry).size(), QSize(256, 128));
+    // In this session the picture comes from memory, even with the cache gone.
+    ASSERT_TRUE(garble(1700000100) && QFile::remove(entry));
+    EXPECT_EQ(made("photo.png"), QSize(256, 128));
+    // Nothing is made of the cache's own files.
+    TestEnv::writePng(cache + "/inside.png", 300, 300);
+    EXPECT_EQ(t.makeThumbnail(QFile::encodeName(cache + "/inside.png"), 256).size(), QSize(256, 256));
+    EXPECT_FALSE(QFileInfo::exists(entryFor(cache + "/inside.png")));
+    EXPECT_TRUE(QDir(cache).entryList({".kavo-*"}, QDir::Files | QDir::Hidden).isEmpty()) << "no half-written files";
 }
 
 } // namespace
