@@ -19,7 +19,8 @@ qreal PopEffect::springValue(qreal t)
     const qreal zeta = damping / (2 * w0);
     const qreal wd = w0 * std::sqrt(1 - zeta * zeta);
     const qreal a = from - 1;
-    return 1 + a * std::exp(-zeta * w0 * t) * (std::cos(wd * t) + zeta * w0 / wd * std::sin(wd * t));
+    return 1 +
+           a * std::exp(-zeta * w0 * t) * (std::cos(wd * t) + zeta * w0 / wd * std::sin(wd * t));
 }
 
 qreal PopEffect::settlingDuration()
@@ -31,8 +32,12 @@ qreal PopEffect::settlingDuration()
 
 void PopEffect::draw(QPainter* painter)
 {
-    QPoint offset;
-    const QPixmap pixmap = sourcePixmap(Qt::LogicalCoordinates, &offset, PadToEffectiveBoundingRect);
+    // The content is pictured once, on the first frame; the frames after
+    // only scale that picture, never lay out or render the content again.
+    if (m_picture.isNull())
+        m_picture = sourcePixmap(Qt::LogicalCoordinates, &m_offset, PadToEffectiveBoundingRect);
+    const QPixmap& pixmap = m_picture;
+    const QPoint offset = m_offset;
     const QRectF bounds = boundingRectFor(sourceBoundingRect(Qt::LogicalCoordinates));
     const QPointF c = bounds.center();
     painter->save();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QGraphicsEffect>
+#include <QPixmap>
 
-// Draws a widget scaled about its centre; the shelf's pop animation runs it
-// from 0.85 to 1 with a damped spring and then removes it (an effect renders
-// through an offscreen pixmap, so it only lives while it animates).
+// Draws a picture of a widget, taken once when the effect first draws,
+// scaled about its centre; the shelf's pop animation runs it from 0.85 to 1
+// with a damped spring and then removes it, and the widget shows itself
+// again (with whatever changed meanwhile).
 class PopEffect : public QGraphicsEffect
 {
     Q_OBJECT
@@ -27,4 +29,6 @@ protected:
 
 private:
     qreal m_scale = 1;
+    QPixmap m_picture;
+    QPoint m_offset;
 };

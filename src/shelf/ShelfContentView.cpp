@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
@@ -29,8 +30,7 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
       m_closeButton(new SymbolButton(QStringLiteral("xmark"), QStringLiteral("Close shelf"))),
       m_listButton(new SymbolButton(QStringLiteral("list.bullet"), QStringLiteral("Show items"))),
       m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new QScrollArea),
-      m_listDoc(new QWidget),
-      m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
+      m_listDoc(new QWidget), m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
       m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter)),
       m_moves(new MoveWatcher(m_store, this)), m_drops(new DropReader(m_store, this))
 {
@@ -71,6 +71,8 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     m_listDoc->setAutoFillBackground(false);
     m_scroll->setWidget(m_listDoc);
     m_scroll->hide();
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &ShelfContentView::buildRowsInView);
 
     m_closeButton->setParent(this);
     connect(m_closeButton, &SymbolButton::clicked, this, &ShelfContentView::closeTapped);
@@ -96,7 +98,10 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     reload();
 }
 
-ShelfContentView::~ShelfContentView() { PreviewPanel::release(this); }
+ShelfContentView::~ShelfContentView()
+{
+    PreviewPanel::release(this);
+}
 
 int ShelfContentView::listHeight(qsizetype n)
 {
@@ -126,17 +131,16 @@ void ShelfContentView::reload()
 
     if (m_listMode) {
         // The same items in the same order (only pictures changed): the rows
-        // stay and show the new pictures. Anything else rebuilds them all.
-        bool same = m_rows.size() == n;
-        for (qsizetype i = 0; same && i < n; ++i)
-            same = m_rows[i]->item() == items[i];
-        if (same) {
-            for (ItemRowView* row : std::as_const(m_rows))
-                row->refreshPicture();
+        // stay and show the new pictures. Anything else builds them anew.
+        if (m_listed == items) {
+            for (ItemRowView* row : std::as_const(m_rows)) {
+                if (row)
+                    row->refreshPicture();
+            }
         } else {
             clearRows();
-            for (const ShelfItemPtr& item : items)
-                m_rows << makeRow(item);
+            m_listed = items;
+            m_rows = QList<ItemRowView*>(n, nullptr);
         }
         if (onWantsHeight)
             onWantsHeight(listHeight(n));
@@ -170,7 +174,14 @@ ItemRowView* ShelfContentView::makeRow(const ShelfItemPtr& item)
 
 void ShelfContentView::clearRows()
 {
-    if (m_rows.isEmpty())
+    letGo(m_rows);
+    m_rows.clear();
+    m_listed.clear();
+}
+
+void ShelfContentView::letGo(const QList<ItemRowView*>& rows)
+{
+    if (std::none_of(rows.begin(), rows.end(), [](ItemRowView* row) { return row; }))
         return;
     // Rows go later, not now: this may run inside a row's own handler (its
     // remove button, its menu) or under a drag that a row started. They go
@@ -178,10 +189,11 @@ void ShelfContentView::clearRows()
     // deferred deletion per row.
     auto* holder = new QWidget(this);
     holder->hide();
-    for (ItemRowView* row : std::as_const(m_rows))
-        row->setParent(holder);
+    for (ItemRowView* row : rows) {
+        if (row)
+            row->setParent(holder);
+    }
     holder->deleteLater();
-    m_rows.clear();
 }
 
 void ShelfContentView::setListMode(bool on)
@@ -227,7 +239,10 @@ void ShelfContentView::closeTapped()
         onClose();
 }
 
-void ShelfContentView::resizeEvent(QResizeEvent*) { layoutSubviews(); }
+void ShelfContentView::resizeEvent(QResizeEvent*)
+{
+    layoutSubviews();
+}
 
 void ShelfContentView::layoutSubviews()
 {
@@ -248,8 +263,30 @@ void ShelfContentView::layoutRows()
 {
     const QSize c = m_scroll->viewport()->size();
     m_listDoc->resize(c.width(), std::max(int(m_rows.size()) * rowH, c.height()));
-    for (int i = 0; i < m_rows.size(); ++i)
-        m_rows[i]->setGeometry(0, i * rowH, c.width(), rowH);
+    buildRowsInView();
+}
+
+void ShelfContentView::buildRowsInView()
+{
+    if (m_rows.isEmpty())
+        return;
+    const int top = m_scroll->verticalScrollBar()->value();
+    const int width = m_scroll->viewport()->width();
+    const qsizetype first = std::max(0, top / rowH - rowsAround);
+    const qsizetype last = (top + m_scroll->viewport()->height()) / rowH + rowsAround;
+    QList<ItemRowView*> far;
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+        ItemRowView*& row = m_rows[i];
+        if (i >= first && i <= last) {
+            if (!row)
+                row = makeRow(m_listed[i]);
+            row->setGeometry(0, int(i) * rowH, width, rowH);
+        } else if (row && (i < first - rowsAround || i > last + rowsAround)) {
+            far << row;
+            row = nullptr;
+        }
+    }
+    letGo(far);
 }
 
 void ShelfContentView::paintEvent(QPaintEvent*)
@@ -286,7 +323,10 @@ void ShelfContentView::popIn()
     anim->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
-bool ShelfContentView::isPopping() const { return graphicsEffect() != nullptr; }
+bool ShelfContentView::isPopping() const
+{
+    return graphicsEffect() != nullptr;
+}
 
 void ShelfContentView::wiggle()
 {
@@ -322,5 +362,7 @@ void ShelfContentView::mouseMoveEvent(QMouseEvent* e)
         window()->move((e->globalPosition() - *m_moveOffset).toPoint());
 }
 
-void ShelfContentView::mouseReleaseEvent(QMouseEvent*) { m_moveOffset.reset(); }
-
+void ShelfContentView::mouseReleaseEvent(QMouseEvent*)
+{
+    m_moveOffset.reset();
+}

@@ -106,6 +106,8 @@ public:
     ElidedLabel* titleLabel() const { return m_titleLabel; }
     ElidedLabel* detailLabel() const { return m_detailLabel; }
     HighlightView* highlight() const { return m_highlight; }
+    // A row for each item of the list, null where none is built: rows are
+    // made only around what the list shows, and go again once scrolled far.
     const QList<ItemRowView*>& rows() const { return m_rows; }
     // The items dragged out earlier, watched for their files leaving.
     MoveWatcher* moves() const { return m_moves; }
@@ -131,8 +133,12 @@ private:
     void closeEmptied();
     void layoutSubviews();
     void layoutRows();
+    // Builds the rows in view and a few around them, and lets go of rows
+    // twice as far away.
+    void buildRowsInView();
     ItemRowView* makeRow(const ShelfItemPtr& item);
     void clearRows();
+    void letGo(const QList<ItemRowView*>& rows);
     void setDropHover(bool on);
     bool isOwnDrag(const QObject* source) const;
     void endDrag(const QList<ShelfItemPtr>& dragged, Qt::DropAction action);
@@ -149,7 +155,9 @@ private:
     ElidedLabel* m_titleLabel;
     ElidedLabel* m_detailLabel;
     bool m_listMode = false;
+    QList<ShelfItemPtr> m_listed; // the items the list shows
     QList<ItemRowView*> m_rows;
+    static constexpr int rowsAround = 7;
     QList<ShelfItemPtr> m_draggingOut;
     MoveWatcher* m_moves;
     DropReader* m_drops;

@@ -14,7 +14,10 @@
 
 #include <QDrag>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <random>
 
@@ -36,7 +39,7 @@ TEST_P(ListHeightTest, ListModeAsksForRoomForItsRows)
     ASSERT_TRUE(view.isListMode());
     EXPECT_EQ(heights.value(0), height);
     EXPECT_EQ(view.rows().size(), count);
-    EXPECT_EQ(view.rows().last()->item(), store->items.last());
+    EXPECT_EQ(view.rows().first()->item(), store->items.first());
     // One more item asks again, for the height of one more.
     hold(1);
     EXPECT_EQ(heights.last(), ShelfContentView::listHeight(count + 1));
@@ -81,6 +84,48 @@ TEST_F(ShelfTest, ThePreviewFollowsTheShelfAndStaysOnShowAsItRedraws)
     PreviewPanel::release(&view);
     EXPECT_FALSE(panel->isVisible());
     EXPECT_FALSE(panel->isControlledBy(&view));
+}
+
+// Rows are built around what the list shows; far down a long list a row
+// still drags its own item and its menu acts on it.
+TEST_F(ShelfTest, AListOfThousandsBuildsRowsOnlyAroundWhatItShows)
+{
+    const QList<QUrl> urls = files.make(5000);
+    store->add(urls, false);
+    view.resize(ShelfContentView::shelfWidth, ShelfContentView::listHeight(7));
+    view.toggleList();
+    const auto built = [&] { return std::count_if(view.rows().begin(), view.rows().end(), [](ItemRowView* r) { return r; }); };
+    EXPECT_LE(built(), 30);
+    view.scroll()->verticalScrollBar()->setValue(4000 * ShelfContentView::rowH);
+    ItemRowView* row = view.rows().value(4000);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->item(), store->items[4000]);
+    EXPECT_LE(built(), 30);
+    QList<QUrl> dragged;
+    view.execDrag = [&](QDrag* drag) { return dragged = drag->mimeData()->urls(), Qt::CopyAction; };
+    sendMouse(row, QEvent::MouseButtonPress, {60, 20});
+    sendMouse(row, QEvent::MouseMove, {80, 20});
+    EXPECT_EQ(dragged, QList<QUrl>{urls[4000]});
+    row->makeMenu()->actions().last()->trigger(); // "Remove from Shelf"
+    EXPECT_EQ(store->items.size(), 4999);
+    EXPECT_FALSE(store->items.contains(row->item()));
+}
+
+// The pop-in scales one picture of the shelf: its views are drawn for that
+// picture, not again for each frame of the spring.
+TEST_F(ShelfTest, ThePopInDrawsTheShelfOnceNotEveryFrame)
+{
+    hold(3);
+    ASSERT_TRUE(factsArrived(*store));
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override { return paints += e->type() == QEvent::Paint, false; }
+    } counter;
+    view.stackArea()->installEventFilter(&counter);
+    view.popIn();
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return !view.isPopping(); }));
+    EXPECT_LE(counter.paints, 2);
 }
 
 TEST_F(ShelfTest, ADropHoversLightsTheShelfAndItsOwnDragIsRefused)
