@@ -16,17 +16,10 @@
 
 #include <cmath>
 
-UpdateChecker::UpdateChecker(const QUrl& feed, QObject* parent)
-    : QObject(parent), m_feed(feed), m_network(new QNetworkAccessManager(this))
+UpdateChecker::UpdateChecker(const QUrl& feed, QObject* parent) : QObject(parent), m_feed(feed)
 {
     onAlert = &Alerts::show;
     onOpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-
-    // Nothing of a check outlives the process: no disk cache, cookies only
-    // in memory.
-    m_network->setCache(nullptr);
-    m_network->setCookieJar(new QNetworkCookieJar(m_network));
-    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
 
 UpdateChecker::~UpdateChecker() = default;
@@ -73,6 +66,15 @@ void UpdateChecker::check(bool userInitiated)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(m_transferTimeoutMs);
+    // The network machinery (its thread, its connections) lives only while
+    // checks are under way: an idle Kavo holds none of it. Nothing of a
+    // check outlives the process: no disk cache, cookies only in memory.
+    if (!m_network) {
+        m_network = new QNetworkAccessManager(this);
+        m_network->setCache(nullptr);
+        m_network->setCookieJar(new QNetworkCookieJar(m_network));
+        m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    }
     QNetworkReply* reply = m_network->get(request);
     ++m_inFlight;
 
@@ -92,7 +94,10 @@ void UpdateChecker::check(bool userInitiated)
         QMetaObject::invokeMethod(
             this,
             [this, release = std::move(release), userInitiated] {
-                --m_inFlight;
+                if (--m_inFlight == 0 && m_network) {
+                    m_network->deleteLater(); // after the reply it owns
+                    m_network = nullptr;
+                }
                 handle(release, userInitiated);
             },
             Qt::QueuedConnection);
@@ -188,4 +193,3 @@ int UpdateChecker::alert(const QString& title, const QString& text, const QStrin
     const AlertHook hook = onAlert;
     return hook ? hook(title, text, buttons) : -1;
 }
-
