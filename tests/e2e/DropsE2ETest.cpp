@@ -163,8 +163,11 @@ protected:
         const QPoint from = stackCentre(shelf.frame), to = target.emptySpace();
         const QStringList hold = key.isEmpty() ? QStringList{} : QStringList{"keydown", key};
         const QStringList letGo = key.isEmpty() ? QStringList{} : QStringList{"sleep", "0.2", "keyup", key};
-        return Input::run(Input::pressAt(from) + Input::glide(from, to, 8) + hold + Input::glide(to, to + QPoint(4, 4), 2) +
-                          Input::release(0.5) + letGo);
+        // A slow Kavo (sanitized, on a busy machine) starts its drag late:
+        // the pointer moves on and lets go once the drag is under way.
+        return Input::run(Input::pressAt(from) + Input::glide(from, to, 8) + hold) &&
+               TestEnv::waitUntil([&] { return m_display.selectionOwner("XdndSelection") != XCB_NONE; }) &&
+               Input::run(Input::glide(to, to + QPoint(4, 4), 2) + Input::release(0.5) + letGo);
     }
 
     QStringList held;
