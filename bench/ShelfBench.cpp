@@ -1,4 +1,5 @@
-// How long a shelf takes to rebuild itself (reload) in stack and list mode.
+// How long a shelf takes to rebuild itself (reload) in stack and list mode,
+// to switch a long shelf to its list, and what its pop-in costs.
 #include "model/ShelfStore.h"
 #include "platform/Thumbnailer.h"
 #include "shelf/ShelfContentView.h"
@@ -9,6 +10,84 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+// Resident memory of this process, in MB.
+double residentMb()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+// CPU time of this process (all threads), in ms.
+double cpuMs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+QList<QUrl> writeFiles(const QTemporaryDir& dir, const QString& prefix, int n)
+{
+    QList<QUrl> urls;
+    for (int i = 0; i < n; ++i) {
+        const QString p = dir.filePath(QStringLiteral("%1-%2.txt").arg(prefix).arg(i));
+        QFile f(p);
+        f.open(QIODevice::WriteOnly);
+        f.write("some text");
+        urls << QUrl::fromLocalFile(p);
+    }
+    return urls;
+}
+
+// A shelf of 5,000 files switched to its list (rows built, laid out and
+// painted), and the memory that took.
+void measureLongList(const QTemporaryDir& files)
+{
+    auto store = std::make_shared<ShelfStore>();
+    store->add(writeFiles(files, QStringLiteral("long"), 5000), false);
+    ShelfContentView view(store);
+    view.resize(ShelfContentView::shelfWidth, ShelfContentView::listHeight(7));
+    view.show();
+    QCoreApplication::processEvents();
+    const double before = residentMb();
+    QElapsedTimer t;
+    t.start();
+    view.toggleList();
+    view.repaint();
+    QCoreApplication::processEvents();
+    Bench::report("shelf.list_switch_5000", double(t.nsecsElapsed()) / 1e6, "ms", "< 50");
+    Bench::report("shelf.list_switch_5000_memory", residentMb() - before, "MB", "< 2");
+}
+
+// The CPU the pop-in spring costs once the shelf is on screen, median of 5.
+void measurePopIn(const QTemporaryDir& files)
+{
+    auto store = std::make_shared<ShelfStore>();
+    store->add(writeFiles(files, QStringLiteral("pop"), 3), false);
+    ShelfContentView view(store);
+    view.show();
+    QCoreApplication::processEvents();
+    std::vector<double> costs;
+    for (int i = 0; i < 5; ++i) {
+        const double start = cpuMs();
+        view.popIn();
+        while (view.isPopping())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        costs.push_back(cpuMs() - start);
+    }
+    std::sort(costs.begin(), costs.end());
+    Bench::report("shelf.pop_in_cpu", costs[costs.size() / 2], "ms", "< 25");
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,14 +101,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir files;
     for (int n : {10, 100, 1000}) {
-        QList<QUrl> urls;
-        for (int i = 0; i < n; ++i) {
-            const QString p = files.filePath(QStringLiteral("n%1-%2.txt").arg(n).arg(i));
-            QFile f(p);
-            f.open(QIODevice::WriteOnly);
-            f.write("some text");
-            urls << QUrl::fromLocalFile(p);
-        }
+        const QList<QUrl> urls = writeFiles(files, QStringLiteral("n%1").arg(n), n);
         auto store = std::make_shared<ShelfStore>();
         store->add(urls, false);
         ShelfContentView view(store);
@@ -65,5 +137,7 @@ int main(int argc, char** argv)
         Bench::report(l.constData(), list, "ms", "");
         Bench::report(r.constData(), rebuilt, "ms", n == 100 ? "< 16" : "");
     }
+    measureLongList(files);
+    measurePopIn(files);
     return 0;
 }
