@@ -495,6 +495,58 @@ bool measurePortalHotKey(Display& x, ShortcutsPortal& portal, qint64 pid)
     return true;
 }
 
+// The CPU one shelf of three photos costs the program, from the command
+// that opens it to its window gone again (a click on its header, then
+// Escape): the first time, and again once its thumbnails are made. The
+// second run's time to a mapped window is the first paint of a warm shelf.
+bool measureOpenClose(Display& x, Bench::XTest& xtest, qint64 pid, const QStringList& photos)
+{
+    const uint8_t escape = x.keycode(0xff1b);
+    const double msPerTick = 1000.0 / double(::sysconf(_SC_CLK_TCK));
+    for (const char* run : {"first", "cached"}) {
+        x.drain();
+        const std::optional<qint64> ticks0 = cpuTicks(pid);
+        const Clock::time_point t0 = Clock::now();
+        runCommand(QStringLiteral(KAVO_PROGRAM),
+                   QStringList{QStringLiteral("--new-shelf")} + photos);
+        const auto mapped = x.waitFor(mapOf(x, pid), t0 + seconds(10));
+        const std::optional<QJsonArray> shelves = listShelves();
+        if (!mapped || !shelves || shelves->size() != 1) {
+            std::fprintf(stderr, "the shelf of three photos did not open (%s)\n", run);
+            return false;
+        }
+        x.idle(milliseconds(1500)); // pictures and the pop-in come to rest
+        const QJsonArray frame = shelves->at(0).toObject().value(QStringLiteral("frame")).toArray();
+        xtest.moveTo(frame.at(0).toInt() + 52, frame.at(1).toInt() + 18);
+        xtest.button(1, true);
+        xtest.button(1, false);
+        xtest.sync();
+        x.idle(milliseconds(100));
+        xtest.key(escape, true);
+        xtest.key(escape, false);
+        xtest.sync();
+        const Clock::time_point deadline = Clock::now() + seconds(5);
+        std::optional<QJsonArray> left = listShelves();
+        while (left && !left->isEmpty() && Clock::now() < deadline) {
+            x.idle(milliseconds(50));
+            left = listShelves();
+        }
+        x.idle(milliseconds(500)); // the fade out ends
+        const std::optional<qint64> ticks1 = cpuTicks(pid);
+        if (!left || !left->isEmpty() || !ticks0 || !ticks1) {
+            std::fprintf(stderr, "the shelf of three photos did not close (%s)\n", run);
+            return false;
+        }
+        const bool first = std::strcmp(run, "first") == 0;
+        const QByteArray name = QByteArray("app.open_close_3_photos_cpu_") + run;
+        Bench::report(name.constData(), double(*ticks1 - *ticks0) * msPerTick, "ms",
+                      first ? "< 150" : "< 40");
+        if (!first)
+            Bench::report("app.warm_shelf_mapped", msBetween(t0, *mapped), "ms");
+    }
+    return true;
+}
+
 // CPU used by the idle program over 30 s (all its threads), in percent of
 // one core, and how often its main thread woke up.
 bool measureIdleCpu(Display& x, qint64 pid)
@@ -595,6 +647,25 @@ int main(int argc, char** argv)
         reportMemory("no_shelf", kavo.pid());
         ok = measureIdleCpu(x, kavo.pid()) && ok;
         ok = measureHotKey(x, xtest, kavo.pid()) && ok;
+    }
+
+    // A fresh instance (no thumbnails made yet) opening and closing a shelf
+    // of three photos.
+    {
+        const QString folder = home.folder(QStringLiteral("Pictures"));
+        QStringList photos;
+        for (const char* name : {"/Beach.jpg", "/Harbour.jpg", "/Market.jpg"}) {
+            photos << folder + QLatin1String(name);
+            writePicture(photos.last());
+        }
+        Child kavo(QStringLiteral(KAVO_PROGRAM), {},
+                   home.path() + QStringLiteral("/kavo-photos.log"));
+        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
+            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+            return 1;
+        }
+        x.idle(seconds(1));
+        ok = measureOpenClose(x, xtest, kavo.pid(), photos) && ok;
     }
 
     // An instance on a Wayland session with a GlobalShortcuts portal.
