@@ -316,6 +316,15 @@ std::optional<qint64> cpuTicks(qint64 pid)
     return fields[11].toLongLong() + fields[12].toLongLong(); // fields 14 and 15
 }
 
+// Starts the program and waits until it answers commands; says why not.
+bool startAnswering(Child& kavo)
+{
+    if (kavo.start() && waitUntilAnswering(Clock::now() + seconds(10)))
+        return true;
+    std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+    return false;
+}
+
 // Resident memory against the aim, split into the program's own anonymous
 // memory and the pages of mapped files (mostly shared libraries, which other
 // Qt programs share).
@@ -639,10 +648,8 @@ int main(int argc, char** argv)
     {
         Child kavo(QStringLiteral(KAVO_PROGRAM), {},
                    home.path() + QStringLiteral("/kavo-idle.log"));
-        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
-            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+        if (!startAnswering(kavo))
             return 1;
-        }
         x.idle(seconds(5));
         reportMemory("no_shelf", kavo.pid());
         ok = measureIdleCpu(x, kavo.pid()) && ok;
@@ -660,10 +667,8 @@ int main(int argc, char** argv)
         }
         Child kavo(QStringLiteral(KAVO_PROGRAM), {},
                    home.path() + QStringLiteral("/kavo-photos.log"));
-        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
-            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+        if (!startAnswering(kavo))
             return 1;
-        }
         x.idle(seconds(1));
         ok = measureOpenClose(x, xtest, kavo.pid(), photos) && ok;
     }
@@ -691,10 +696,8 @@ int main(int argc, char** argv)
 
         Child kavo(QStringLiteral(KAVO_PROGRAM), {},
                    home.path() + QStringLiteral("/kavo-shelf.log"));
-        if (!kavo.start() || !waitUntilAnswering(Clock::now() + seconds(10))) {
-            std::fprintf(stderr, "kavo did not start:\n%s\n", qPrintable(kavo.logTail()));
+        if (!startAnswering(kavo))
             return 1;
-        }
         x.drain();
         const Clock::time_point t0 = Clock::now();
         const CommandResult opened = runCommand(QStringLiteral(KAVO_PROGRAM),

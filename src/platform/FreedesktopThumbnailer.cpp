@@ -281,7 +281,8 @@ void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, int p
     const QString folder = root + size;
     if (!QDir().mkpath(folder))
         return;
-    // Private, as the specification asks: thumbnails show what files hold.
+    // Private, as the freedesktop thumbnail rules ask: thumbnails show what
+    // files hold.
     const auto owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     QFile::setPermissions(root, owner);
     QFile::setPermissions(folder, owner);

@@ -26,7 +26,7 @@ public:
     // XDG_SESSION_TYPE=wayland).
     static bool waylandSession();
     // The portal's name for a key combination ("CTRL+ALT+space", after the
-    // freedesktop shortcuts specification); empty for keys it has no name for.
+    // freedesktop shortcuts format); empty for keys it has no name for.
     static QString triggerFor(Qt::KeyboardModifiers modifiers, Qt::Key key);
 
     // Asks whether the desktop serves the interface: `answer` gets its

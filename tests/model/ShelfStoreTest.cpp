@@ -97,16 +97,16 @@ TEST_P(ShelfTextTest, SummaryAndDetail)
     QTemporaryDir dir;
     const QByteArray base = QFile::encodeName(dir.path()) + '/';
     QList<QUrl> urls;
-    for (const QByteArray& spec : GetParam().held) {
-        QByteArray path = spec.startsWith('/') ? spec : base + spec;
-        if (spec == "/") {
-        } else if (spec.endsWith('/')) {
+    for (const QByteArray& entry : GetParam().held) {
+        QByteArray path = entry.startsWith('/') ? entry : base + entry;
+        if (entry == "/") {
+        } else if (entry.endsWith('/')) {
             path.chop(1);
             QDir().mkpath(QFile::decodeName(path));
             TestEnv::writeFile(path + "/inside.bin", QByteArray(5000, 'y')); // never measured
-        } else if (spec.endsWith('!')) {
+        } else if (entry.endsWith('!')) {
             path.chop(1);
-        } else if (!spec.startsWith('/')) {
+        } else if (!entry.startsWith('/')) {
             const qsizetype colon = path.lastIndexOf(':');
             TestEnv::writeFile(path.left(colon), QByteArray(path.mid(colon + 1).toInt(), 'x'));
             path.truncate(colon);

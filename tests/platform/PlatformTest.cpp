@@ -76,7 +76,7 @@ TEST_F(ThumbnailerTest, WhatIsMadeIsCachedPrivatelyForLaterShelvesAndRemadeWhenT
     ASSERT_TRUE(setMtime(1700000000));
     EXPECT_EQ(made("photo.png"), QSize(256, 256));
     EXPECT_EQ(QImage(entry).size(), QSize(256, 256));
-    // Marked as the specification says, for other programs to trust.
+    // Marked the way the freedesktop thumbnail rules say, for other programs.
     QFile written(entry);
     const QByteArray png = written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
     EXPECT_TRUE(png.contains(QByteArray(QByteArray("tEXtThumb::MTime\0", 17) + "1700000000")));
