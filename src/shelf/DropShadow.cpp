@@ -31,7 +31,11 @@ void boxBlurAlpha(QImage& img, int r)
             }
         }
     };
-    auto pixel = [&](int x, int y) { return reinterpret_cast<QRgb*>(img.scanLine(y)) + x; };
+    // The rows are reached through one pointer: QImage::scanLine() checks
+    // for sharing on every call, which costs more than the blur's own sums.
+    uchar* const bits = img.bits();
+    const qsizetype stride = img.bytesPerLine();
+    auto pixel = [&](int x, int y) { return reinterpret_cast<QRgb*>(bits + y * stride) + x; };
     for (int round = 0; round < 3; ++round) {
         pass(h, w, [&](int y, int x) { return pixel(x, y); });
         pass(w, h, [&](int x, int y) { return pixel(x, y); });

@@ -1,6 +1,7 @@
 #include "shelf/PopEffect.h"
 
 #include <QPainter>
+#include <QWidget>
 
 #include <cmath>
 
@@ -9,7 +10,18 @@ PopEffect::PopEffect(QObject* parent) : QGraphicsEffect(parent) {}
 void PopEffect::setScale(qreal scale)
 {
     m_scale = scale;
-    update();
+    const auto* widget = qobject_cast<const QWidget*>(parent());
+    const QSizeF size = sourceBoundingRect(Qt::LogicalCoordinates).size() *
+                        (widget ? widget->devicePixelRatioF() : 1.0);
+    if (std::isnan(m_drawnScale) || movesVisibly(m_drawnScale, scale, size))
+        update();
+}
+
+bool PopEffect::movesVisibly(qreal drawnScale, qreal scale, const QSizeF& devicePixels)
+{
+    // Scaled about the centre, the farthest edge moves the most.
+    const qreal reach = std::max(devicePixels.width(), devicePixels.height()) / 2;
+    return std::abs(scale - drawnScale) * reach >= 0.5;
 }
 
 qreal PopEffect::springValue(qreal t)
@@ -38,13 +50,29 @@ void PopEffect::draw(QPainter* painter)
         m_picture = sourcePixmap(Qt::LogicalCoordinates, &m_offset, PadToEffectiveBoundingRect);
     const QPixmap& pixmap = m_picture;
     const QPoint offset = m_offset;
+    m_drawnScale = m_scale;
     const QRectF bounds = boundingRectFor(sourceBoundingRect(Qt::LogicalCoordinates));
     const QPointF c = bounds.center();
-    painter->save();
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->translate(c);
-    painter->scale(m_scale, m_scale);
-    painter->translate(-c);
-    painter->drawPixmap(offset, pixmap);
-    painter->restore();
+    QTransform pop;
+    pop.translate(c.x(), c.y());
+    pop.scale(m_scale, m_scale);
+    pop.translate(-c.x(), -c.y());
+    const QRect drawn = pop.mapRect(QRectF(offset, pixmap.deviceIndependentSize())).toAlignedRect();
+    // The raster engine hands a draw of more than 95 rows to its thread pool
+    // in 64-row pieces, and for a picture this size waking those threads
+    // costs more CPU than the scaling itself. Drawn in bands that end on
+    // device rows, the work stays on this thread and the picture is the same.
+    const QTransform device = painter->deviceTransform();
+    const qreal unit = device.m22();
+    const bool wholeRows = device.type() <= QTransform::TxScale && unit >= 1 &&
+                           unit == std::round(unit) && device.dy() == std::round(device.dy());
+    const int band = wholeRows ? std::max(1, int(64 / unit)) : drawn.height();
+    for (int top = drawn.top(); top <= drawn.bottom(); top += band) {
+        painter->save();
+        painter->setClipRect(QRect(drawn.left(), top, drawn.width(), band), Qt::IntersectClip);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->setTransform(pop, true);
+        painter->drawPixmap(offset, pixmap);
+        painter->restore();
+    }
 }

@@ -3,6 +3,8 @@
 #include <QGraphicsEffect>
 #include <QPixmap>
 
+#include <limits>
+
 // Draws a picture of a widget, taken once when the effect first draws,
 // scaled about its centre; the shelf's pop animation runs it from 0.85 to 1
 // with a damped spring and then removes it, and the widget shows itself
@@ -23,12 +25,19 @@ public:
     static qreal springValue(qreal t);
     // How long the spring takes to come to rest (within 0.1 % of the way).
     static qreal settlingDuration();
+    // Whether a picture of the given size, drawn at drawnScale, would move
+    // by half a device pixel or more at scale. The spring's tail moves less
+    // than that from one frame to the next; those frames are not repainted,
+    // since repainting a translucent window for no visible change is most of
+    // the animation's CPU.
+    static bool movesVisibly(qreal drawnScale, qreal scale, const QSizeF& devicePixels);
 
 protected:
     void draw(QPainter* painter) override;
 
 private:
     qreal m_scale = 1;
+    qreal m_drawnScale = std::numeric_limits<qreal>::quiet_NaN(); // none drawn yet
     QPixmap m_picture;
     QPoint m_offset;
 };

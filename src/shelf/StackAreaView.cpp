@@ -4,6 +4,7 @@
 #include "shelf/DropShadow.h"
 #include "shelf/ShelfColors.h"
 
+#include <QCache>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,6 +17,27 @@ namespace {
 constexpr qreal shadowBlur = 8;
 constexpr qreal shadowOffsetY = 3; // downward
 constexpr qreal shadowAlpha = 0.35;
+
+// A picture's shadow at one size. Shadows are blurred once per picture and
+// size and shared by every shelf in the process, so a shelf opened again on
+// the same pictures (which the thumbnail cache hands out unchanged) blurs
+// nothing; the oldest go first past 4 MB.
+QImage shadowFor(const QImage& picture, const QSizeF& size, qreal devicePixelRatio)
+{
+    static QCache<QString, QImage> shadows(4 * 1024); // cost in KiB
+    const QString key = QStringLiteral("%1:%2x%3@%4")
+                            .arg(picture.cacheKey())
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(devicePixelRatio);
+    if (const QImage* known = shadows.object(key))
+        return *known;
+    const QImage shadow = DropShadow::make(picture, size, shadowBlur,
+                                           ShelfColors::withAlpha(Qt::black, shadowAlpha),
+                                           devicePixelRatio);
+    shadows.insert(key, new QImage(shadow), int(std::max<qsizetype>(1, shadow.sizeInBytes() / 1024)));
+    return shadow;
+}
 
 } // namespace
 
@@ -119,31 +141,11 @@ void StackAreaView::paintPile(QPainter& p)
         p.translate(c);
         p.rotate(-angles[i]);
         p.translate(-c);
-        const QImage shadow = shadowFor(picture, size);
+        const QImage shadow = shadowFor(picture, size, devicePixelRatioF());
         p.drawImage(target.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffsetY), shadow);
         p.drawImage(target, picture);
         p.restore();
     }
-}
-
-QImage StackAreaView::shadowFor(const QImage& picture, const QSizeF& size)
-{
-    const QString key = QStringLiteral("%1:%2x%3@%4")
-                            .arg(picture.cacheKey())
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(devicePixelRatioF());
-    auto it = m_shadows.constFind(key);
-    if (it != m_shadows.constEnd())
-        return *it;
-    // Only the pictures on show need shadows; forget the rest.
-    if (m_shadows.size() > 12)
-        m_shadows.clear();
-    QImage shadow = DropShadow::make(picture, size, shadowBlur,
-                                     ShelfColors::withAlpha(Qt::black, shadowAlpha),
-                                     devicePixelRatioF());
-    m_shadows.insert(key, shadow);
-    return shadow;
 }
 
 void StackAreaView::mousePressEvent(QMouseEvent* e)

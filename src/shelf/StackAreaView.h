@@ -2,7 +2,6 @@
 
 #include "model/ShelfItem.h"
 
-#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPointF>
@@ -54,10 +53,7 @@ protected:
 private:
     void paintEmpty(QPainter& p);
     void paintPile(QPainter& p);
-    QImage shadowFor(const QImage& picture, const QSizeF& size);
 
     std::optional<QPointF> m_mouseDownPoint;
     qreal m_wiggleAngle = 0;
-    // Shadows are blurred once per picture and size, not on every repaint.
-    QHash<QString, QImage> m_shadows;
 };

@@ -4,6 +4,7 @@
 #include "shelf/HighlightView.h"
 #include "shelf/ItemRowView.h"
 #include "shelf/MoveWatcher.h"
+#include "shelf/PopEffect.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfPlacement.h"
@@ -14,8 +15,10 @@
 
 #include <QDrag>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -126,6 +129,53 @@ TEST_F(ShelfTest, ThePopInDrawsTheShelfOnceNotEveryFrame)
     view.popIn();
     ASSERT_TRUE(TestEnv::waitUntil([&] { return !view.isPopping(); }));
     EXPECT_LE(counter.paints, 2);
+}
+
+// A frame of the pop is the shelf's picture scaled about its centre, the
+// same to the pixel however the drawing is cut up; frames where no edge
+// would move by half a pixel are left out, and every frame drawn stays within
+// half a pixel of the spring.
+TEST(PopEffectTest, FramesAreTheScaledPictureAndOnlyThoseThatMoveAreDrawn)
+{
+    QImage picture(216, 333, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    {
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        for (int i = 0; i < 40; ++i)
+            p.fillRect(QRectF(i * 5.3, i * 8.1, 30, 17), QColor::fromHsv(i * 9, 200, 230, 100 + i * 3));
+        p.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("Kavo\nshelf"));
+    }
+    QLabel shelf;
+    shelf.setAttribute(Qt::WA_TranslucentBackground);
+    shelf.setPixmap(QPixmap::fromImage(picture));
+    shelf.resize(picture.size());
+    const QImage whole = shelf.grab().toImage();
+    auto* pop = new PopEffect(&shelf);
+    shelf.setGraphicsEffect(pop);
+    for (const qreal scale : {0.85, 0.9137, 1.02}) {
+        pop->setScale(scale);
+        QImage expected(whole.size(), QImage::Format_ARGB32_Premultiplied);
+        expected.fill(Qt::transparent);
+        QPainter p(&expected);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.translate(108, 166.5);
+        p.scale(scale, scale);
+        p.translate(-108, -166.5);
+        p.drawImage(0, 0, whole);
+        p.end();
+        EXPECT_EQ(shelf.grab().toImage().convertToFormat(expected.format()), expected) << scale;
+    }
+    const QSizeF size(216, 333);
+    int ticks = 0, drawn = 0;
+    qreal shown = PopEffect::from;
+    for (qreal t = 0; t < PopEffect::settlingDuration(); t += 1.0 / 60, ++ticks) {
+        const qreal scale = PopEffect::springValue(t);
+        if (PopEffect::movesVisibly(shown, scale, size))
+            shown = scale, ++drawn;
+        EXPECT_LT(std::abs(scale - shown) * 333 / 2, 0.5) << t;
+    }
+    EXPECT_LT(drawn, ticks * 2 / 3);
 }
 
 TEST_F(ShelfTest, ADropHoversLightsTheShelfAndItsOwnDragIsRefused)
