@@ -9,7 +9,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QStandardPaths>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 
 #include <ctime>
 #include <unistd.h>
@@ -65,6 +68,39 @@ void measureLongList(const QTemporaryDir& files)
     QCoreApplication::processEvents();
     Bench::report("shelf.list_switch_5000", double(t.nsecsElapsed()) / 1e6, "ms", "< 50");
     Bench::report("shelf.list_switch_5000_memory", residentMb() - before, "MB", "< 2");
+
+    // Scrolling: wheel notches down the list, then jumps of the scroll bar
+    // (as when its handle is dragged fast), each step with its repaint and
+    // the rows it builds. A display refreshes every 16.7 ms.
+    QWidget* viewport = view.scroll()->viewport();
+    const QPointF inside(viewport->width() / 2.0, viewport->height() / 2.0);
+    std::vector<double> notches;
+    for (int i = 0; i < 600; ++i) {
+        QWheelEvent wheel(inside, viewport->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        notches.push_back(Bench::medianMs(1, [&] {
+            QCoreApplication::sendEvent(viewport, &wheel);
+            view.repaint();
+            QCoreApplication::processEvents();
+        }));
+    }
+    QScrollBar* bar = view.scroll()->verticalScrollBar();
+    std::vector<double> jumps;
+    for (int i = 0; i < 50; ++i) {
+        jumps.push_back(Bench::medianMs(1, [&] {
+            bar->setValue((i * 97 % 5000) * ShelfContentView::rowH);
+            view.repaint();
+            QCoreApplication::processEvents();
+        }));
+    }
+    const auto rate = [](std::vector<double> steps) { // steps per second at the median
+        std::sort(steps.begin(), steps.end());
+        return 1000.0 / steps[steps.size() / 2];
+    };
+    Bench::report("shelf.list_scroll_notch_rate", rate(notches), "1/s", "> 60");
+    Bench::report("shelf.list_scroll_notch_worst", *std::max_element(notches.begin(), notches.end()), "ms", "< 16.7");
+    Bench::report("shelf.list_scroll_jump_rate", rate(jumps), "1/s", "> 60");
+    Bench::report("shelf.list_scroll_jump_worst", *std::max_element(jumps.begin(), jumps.end()), "ms", "< 16.7");
 }
 
 // The CPU the pop-in spring costs once the shelf is on screen, median of 5.

@@ -61,7 +61,20 @@ QList<qint64> components(const QString& version)
 
 QUrl UpdateChecker::feedURL()
 {
-    static const QUrl url(QString::fromUtf8(KAVO_FEED_URL));
+    // KAVO_FEED_URL in the environment points the check at another feed (a
+    // mirror, or a test server); only web addresses are taken.
+    static const QUrl url = [] {
+        const QUrl built(QString::fromUtf8(KAVO_FEED_URL));
+        const QString chosen = qEnvironmentVariable("KAVO_FEED_URL");
+        if (chosen.isEmpty())
+            return built;
+        const QUrl other(chosen, QUrl::StrictMode);
+        if (other.isValid() && !other.host().isEmpty() &&
+            (other.scheme() == u"https" || other.scheme() == u"http"))
+            return other;
+        qWarning("KAVO_FEED_URL is not an http or https address; the built-in feed is used");
+        return built;
+    }();
     return url;
 }
 
