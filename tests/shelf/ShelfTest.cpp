@@ -139,13 +139,10 @@ TEST(PopEffectTest, FramesAreTheScaledPictureAndOnlyThoseThatMoveAreDrawn)
 {
     QImage picture(216, 333, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
-    {
-        QPainter p(&picture);
-        p.setRenderHint(QPainter::Antialiasing);
-        for (int i = 0; i < 40; ++i)
-            p.fillRect(QRectF(i * 5.3, i * 8.1, 30, 17), QColor::fromHsv(i * 9, 200, 230, 100 + i * 3));
-        p.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("Kavo\nshelf"));
-    }
+    QLinearGradient stripes(0, 0, 9, 13);
+    stripes.setStops({{0, QColor(200, 40, 90, 120)}, {1, QColor(30, 160, 220)}});
+    stripes.setSpread(QGradient::ReflectSpread);
+    QPainter(&picture).fillRect(picture.rect(), stripes);
     QLabel shelf;
     shelf.setAttribute(Qt::WA_TranslucentBackground);
     shelf.setPixmap(QPixmap::fromImage(picture));
