@@ -22,6 +22,7 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -75,17 +76,6 @@ QHash<QByteArray, QByteArray> pngText(QIODevice& in)
         }
     }
     return text;
-}
-
-quint32 pngCrc(const QByteArray& bytes)
-{
-    quint32 crc = 0xffffffffu;
-    for (char ch : bytes) {
-        crc ^= uchar(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
 }
 
 QByteArray bigEndian(quint32 v)
@@ -302,7 +292,8 @@ void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, int p
                                       {"Thumb::MTime", QByteArray::number(mtime)},
                                       {"Software", "Kavo"}}) {
         const QByteArray chunk = "tEXt" + name + '\0' + value;
-        text += bigEndian(quint32(chunk.size() - 4)) + chunk + bigEndian(pngCrc(chunk));
+        const uLong crc = ::crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size()));
+        text += bigEndian(quint32(chunk.size() - 4)) + chunk + bigEndian(quint32(crc));
     }
     png.insert(33, text);
 

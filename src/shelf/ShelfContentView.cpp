@@ -141,6 +141,7 @@ void ShelfContentView::reload()
             clearRows();
             m_listed = items;
             m_rows = QList<ItemRowView*>(n, nullptr);
+            m_builtFirst = m_builtEnd = 0;
         }
         if (onWantsHeight)
             onWantsHeight(listHeight(n));
@@ -177,6 +178,7 @@ void ShelfContentView::clearRows()
     letGo(m_rows);
     m_rows.clear();
     m_listed.clear();
+    m_builtFirst = m_builtEnd = 0;
 }
 
 void ShelfContentView::letGo(const QList<ItemRowView*>& rows)
@@ -273,19 +275,28 @@ void ShelfContentView::buildRowsInView()
     const int top = m_scroll->verticalScrollBar()->value();
     const int width = m_scroll->viewport()->width();
     const qsizetype first = std::max(0, top / rowH - rowsAround);
-    const qsizetype last = (top + m_scroll->viewport()->height()) / rowH + rowsAround;
+    const qsizetype last =
+        std::min(m_rows.size() - 1, qsizetype((top + m_scroll->viewport()->height()) / rowH + rowsAround));
+    // Rows exist only near where the view was and is: those two spans are
+    // all a scroll step looks at, however long the list.
     QList<ItemRowView*> far;
-    for (qsizetype i = 0; i < m_rows.size(); ++i) {
+    for (qsizetype i = m_builtFirst; i < m_builtEnd; ++i) {
         ItemRowView*& row = m_rows[i];
-        if (i >= first && i <= last) {
-            if (!row)
-                row = makeRow(m_listed[i]);
-            row->setGeometry(0, int(i) * rowH, width, rowH);
-        } else if (row && (i < first - rowsAround || i > last + rowsAround)) {
+        if (row && (i < first - rowsAround || i > last + rowsAround)) {
             far << row;
             row = nullptr;
         }
     }
+    for (qsizetype i = first; i <= last; ++i) {
+        ItemRowView*& row = m_rows[i];
+        if (!row)
+            row = makeRow(m_listed[i]);
+        row->setGeometry(0, int(i) * rowH, width, rowH);
+    }
+    const qsizetype keptFirst = std::max(m_builtFirst, first - rowsAround);
+    const qsizetype keptEnd = std::min(m_builtEnd, last + rowsAround + 1);
+    m_builtFirst = keptFirst < keptEnd ? std::min(first, keptFirst) : first;
+    m_builtEnd = keptFirst < keptEnd ? std::max(last + 1, keptEnd) : last + 1;
     letGo(far);
 }
 

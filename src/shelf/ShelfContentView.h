@@ -156,7 +156,8 @@ private:
     ElidedLabel* m_detailLabel;
     bool m_listMode = false;
     QList<ShelfItemPtr> m_listed; // the items the list shows
-    QList<ItemRowView*> m_rows;
+    QList<ItemRowView*> m_rows; // null where no row is built
+    qsizetype m_builtFirst = 0, m_builtEnd = 0; // rows outside [first, end) are null
     static constexpr int rowsAround = 7;
     QList<ShelfItemPtr> m_draggingOut;
     MoveWatcher* m_moves;
