@@ -2,6 +2,8 @@
 
 #include "core/NativePath.h"
 
+#include <QFile>
+
 #include <sys/stat.h>
 
 namespace {
@@ -55,36 +57,38 @@ QString CommandLine::usage()
 CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
 {
     CommandLine cl;
-    // The snapshot mode takes everything after it as its own arguments: the
-    // folder, then the files.
-    const qsizetype snapshot = arguments.indexOf("--snapshot");
-    if (snapshot >= 0 && snapshot + 1 < arguments.size()) {
-        cl.kind = Kind::Snapshot;
-        cl.snapshotFolder = shown(arguments[snapshot + 1]);
-        for (const QByteArray& file : arguments.mid(snapshot + 2))
-            cl.files << NativePath::absolute(file);
-        return cl;
-    }
-
-    QList<QByteArray> args;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (!arguments.isEmpty())
+        cl.qtArguments << arguments.first();
+    // Qt's own options count only before Kavo's command: everything after
+    // the command is the command's (a file may well be named "-display").
+    // "--" ends the options; what follows it is never an option to Qt.
+    qsizetype i = 1;
+    for (; i < arguments.size(); ++i) {
         const QByteArray& a = arguments[i];
-        const QtOption option = qtOption(a);
-        if (option == QtOption::WithValue) {
-            ++i; // its value
-            continue;
+        if (a == "--") {
+            ++i;
+            break;
         }
-        if (option == QtOption::Flag || a == "--snapshot") // last, with nothing after it
-            continue;
-        args << a;
+        const QtOption option = qtOption(a);
+        if (option == QtOption::No)
+            break;
+        cl.qtArguments << a;
+        if (option == QtOption::WithValue && i + 1 < arguments.size())
+            cl.qtArguments << arguments[++i];
     }
-    if (args.isEmpty())
+    if (i >= arguments.size())
         return cl;
 
-    const QByteArray& command = args.first();
+    const QByteArray& command = arguments[i];
+    // The command's own arguments; the first "--" among them only ends
+    // the options, so that a file named "--" can still follow it.
+    QList<QByteArray> args = arguments.mid(i + 1);
+    if (const qsizetype end = args.indexOf("--"); end >= 0)
+        args.removeAt(end);
     auto fail = [&cl](const QString& message) {
         cl.kind = Kind::Error;
         cl.error = message;
+        cl.files.clear();
         return cl;
     };
     if (command == "--help" || command == "-h") {
@@ -96,22 +100,33 @@ CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
         return cl;
     }
     if (command == "--list") {
-        if (args.size() > 1)
+        if (!args.isEmpty())
             return fail(QStringLiteral("--list takes no arguments"));
         cl.kind = Kind::List;
         return cl;
     }
+    if (command == "--snapshot") {
+        // The folder, then the files; with nothing after it, Kavo starts
+        // as usual.
+        if (args.isEmpty())
+            return cl;
+        cl.kind = Kind::Snapshot;
+        cl.snapshotFolder = QFile::decodeName(args.first());
+        for (const QByteArray& file : args.mid(1))
+            cl.files << NativePath::absolute(file);
+        return cl;
+    }
     if (command == "--new-shelf") {
-        for (qsizetype i = 1; i < args.size(); ++i) {
+        for (const QByteArray& file : args) {
             struct stat st;
-            if (args[i].isEmpty() || ::stat(args[i].constData(), &st) != 0)
-                return fail(QStringLiteral("no such file: %1").arg(shown(args[i])));
-            cl.files << NativePath::absolute(args[i]);
+            if (file.isEmpty() || ::stat(file.constData(), &st) != 0)
+                return fail(QStringLiteral("no such file: %1").arg(shown(file)));
+            cl.files << NativePath::absolute(file);
         }
         cl.kind = Kind::NewShelf;
         return cl;
     }
-    if (command.startsWith('-'))
+    if (command.startsWith('-') && command != "-")
         return fail(QStringLiteral("unknown option: %1").arg(shown(command)));
     return fail(QStringLiteral("unexpected argument: %1").arg(shown(command)));
 }

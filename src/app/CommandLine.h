@@ -26,10 +26,14 @@ struct CommandLine
     // --snapshot: the folder the pictures go to.
     QString snapshotFolder;
     QString error;
+    // What Qt's application object may read: the program path and the Qt
+    // options that stand before Kavo's command (a session manager restarts
+    // Kavo with "-session ID"). Nothing after the command ever reaches Qt.
+    QList<QByteArray> qtArguments;
 
     // `arguments` includes the program path first, as in argv. Qt's own
-    // options (-session, -reverse, -style, …, also with two dashes) are
-    // left for the application object.
+    // options (-session, -reverse, -style, …, also with two dashes) count
+    // only before the command; "--" ends the options.
     static CommandLine parse(const QList<QByteArray>& arguments);
     static QString usage();
 };

@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -179,6 +180,22 @@ void quitOnSignals()
         ::sigaction(signal, &action, nullptr);
 }
 
+// The argc and argv that Qt's application object gets: only what the
+// command line left for Qt. Both live as long as the application object.
+struct QtArguments
+{
+    explicit QtArguments(const QList<QByteArray>& arguments) : bytes(arguments)
+    {
+        for (QByteArray& arg : bytes)
+            pointers.push_back(arg.data());
+        pointers.push_back(nullptr);
+        count = int(bytes.size());
+    }
+    QList<QByteArray> bytes;
+    std::vector<char*> pointers;
+    int count = 0;
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -201,7 +218,8 @@ int main(int argc, char** argv)
         // the shelf it pictures.
         if (!choosePlatform(command.kind))
             return 1;
-        QApplication app(argc, argv);
+        QtArguments qt(command.qtArguments);
+        QApplication app(qt.count, qt.pointers.data());
         setUpApplication();
         quietOffscreenWarnings();
         Snapshot::run(command.snapshotFolder, command.files);
@@ -231,7 +249,8 @@ int main(int argc, char** argv)
 
     if (!choosePlatform(command.kind))
         return 1;
-    QApplication app(argc, argv);
+    QtArguments qt(command.qtArguments);
+    QApplication app(qt.count, qt.pointers.data());
     setUpApplication();
     quietOffscreenWarnings();
     X11Workarounds::install();

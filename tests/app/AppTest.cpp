@@ -27,27 +27,43 @@ using Kind = CommandLine::Kind;
 TEST(CommandLineTest, EachCommandWithItsArgumentsOrWhyNot)
 {
     QTemporaryDir dir;
-    TestEnv::writeFile(dir.filePath("a file.txt"), "x");
+    // Files named like the options of Qt and of Kavo.
+    for (const char* name : {"a file.txt", "-display", "-platformpluginpath", "-session", "--", "-", "--list"})
+        TestEnv::writeFile(dir.filePath(name), "x");
     const QByteArray here = QFile::encodeName(QDir::cleanPath(dir.path()));
-    // Arguments → the command, its files, and its error or snapshot folder.
-    const struct { QList<QByteArray> args; Kind kind; QList<QByteArray> files; QString more; } cases[] = {
-        {{}, Kind::Start, {}, {}}, {{"--list"}, Kind::List, {}, {}},
-        {{"--list", "x"}, Kind::Error, {}, "--list takes no arguments"},
-        {{"--new-shelf", "a file.txt", "./"}, Kind::NewShelf, {here + "/a file.txt", here}, {}},
-        {{"--snapshot", "out", "a file.txt"}, Kind::Snapshot, {here + "/a file.txt"}, "out"},
-        {{"--snapshot", "out"}, Kind::Snapshot, {}, "out"}, {{"--snapshot"}, Kind::Start, {}, {}}, // nothing after it
-        // Qt's own options, as a session manager or a user gives them.
-        {{"-session", "1234abc", "-reverse"}, Kind::Start, {}, {}},
-        {{"-session=1234abc", "-stylesheet", "x.qss", "--list"}, Kind::List, {}, {}},
-        {{"--new-shelf", "-display", ":1"}, Kind::NewShelf, {}, {}},
+    using Args = QList<QByteArray>;
+    // Arguments → the command, its files, its error or snapshot folder, and
+    // what Qt's application object is given after the program path.
+    const struct { Args args; Kind kind; Args files; QString more; Args qt; } cases[] = {
+        {{}, Kind::Start, {}, {}, {}}, {{"--list"}, Kind::List, {}, {}, {}},
+        {{"--list", "x"}, Kind::Error, {}, "--list takes no arguments", {}},
+        {{"--new-shelf", "a file.txt", "./"}, Kind::NewShelf, {here + "/a file.txt", here}, {}, {}},
+        {{"--snapshot", "out", "a file.txt"}, Kind::Snapshot, {here + "/a file.txt"}, "out", {}},
+        {{"--snapshot", "out"}, Kind::Snapshot, {}, "out", {}}, {{"--snapshot"}, Kind::Start, {}, {}, {}},
+        // Qt's own options before the command, as a session manager or a user gives them.
+        {{"-session", "1234abc", "-reverse"}, Kind::Start, {}, {}, {"-session", "1234abc", "-reverse"}},
+        {{"-session=1234abc", "-stylesheet", "x.qss", "--list"}, Kind::List, {}, {}, {"-session=1234abc", "-stylesheet", "x.qss"}},
+        // After the command every argument is the command's, never Qt's.
+        {{"--new-shelf", "-display", "-platformpluginpath", "-session"}, Kind::NewShelf,
+         {here + "/-display", here + "/-platformpluginpath", here + "/-session"}, {}, {}},
+        {{"-reverse", "--new-shelf", "-platformpluginpath", "a file.txt"}, Kind::NewShelf,
+         {here + "/-platformpluginpath", here + "/a file.txt"}, {}, {"-reverse"}},
+        {{"--new-shelf", "-display", ":1"}, Kind::Error, {}, "no such file: :1", {}},
+        {{"--new-shelf", "--list"}, Kind::NewShelf, {here + "/--list"}, {}, {}},
+        // "--" ends the options: the first one is not a file, a later one is.
+        {{"--new-shelf", "--", "--", "-"}, Kind::NewShelf, {here + "/--", here + "/-"}, {}, {}},
+        {{"--new-shelf", "--"}, Kind::NewShelf, {}, {}, {}},
+        {{"-reverse", "--", "-session", "x"}, Kind::Error, {}, "unknown option: -session", {"-reverse"}},
+        {{"--snapshot", "--", "-display", "-"}, Kind::Snapshot, {here + "/-"}, "-display", {}},
     };
     const QString before = QDir::currentPath();
     QDir::setCurrent(dir.path());
     for (const auto& c : cases) {
-        const CommandLine cl = CommandLine::parse(QList<QByteArray>{"kavo"} + c.args);
+        const CommandLine cl = CommandLine::parse(Args{"kavo"} + c.args);
         EXPECT_EQ(cl.kind, c.kind) << c.args.join(' ').toStdString();
         EXPECT_EQ(cl.files, c.files) << c.args.join(' ').toStdString();
-        EXPECT_EQ(c.kind == Kind::Snapshot ? cl.snapshotFolder : cl.error, c.more);
+        EXPECT_EQ(c.kind == Kind::Snapshot ? cl.snapshotFolder : cl.error, c.more) << c.args.join(' ').toStdString();
+        EXPECT_EQ(cl.qtArguments, Args{"kavo"} + c.qt) << c.args.join(' ').toStdString();
     }
     QDir::setCurrent(before);
 }

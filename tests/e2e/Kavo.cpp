@@ -57,6 +57,7 @@ Kavo::Result Kavo::run(const QStringList& arguments, int timeoutMs) const
     QProcessEnvironment env = m_env;
     env.insert("KAVO", m_program.program());
     process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_program.workingDirectory());
     if (arguments.value(0) == u"--shell")
         process.start("/bin/sh", QStringList{"-c", arguments.value(1), "sh"} + arguments.mid(2));
     else

@@ -57,6 +57,8 @@ public:
         value.isEmpty() ? m_env.remove(name) : m_env.insert(name, value);
         m_program.setProcessEnvironment(m_env);
     }
+    // The folder the program and the commands of run() start in.
+    void setWorkingDirectory(const QString& dir) { m_program.setWorkingDirectory(dir); }
     // Starts the program (`kavo ARGUMENTS`) and waits until `kavo --list` answers.
     bool start(const QStringList& arguments = {});
     bool isRunning() const { return m_program.state() == QProcess::Running; }
