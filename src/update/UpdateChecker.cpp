@@ -77,6 +77,9 @@ void UpdateChecker::check(bool userInitiated)
     }
     QNetworkReply* reply = m_network->get(request);
     ++m_inFlight;
+    // The transfer time-out counts only silence: a server sending a byte
+    // now and then would keep the check open for hours.
+    QTimer::singleShot(m_checkDeadlineMs, reply, &QNetworkReply::abort);
 
     // Stop as soon as the answer is clearly too large to be a feed.
     connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {

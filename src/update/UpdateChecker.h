@@ -51,6 +51,8 @@ public:
     // Minimum time between successful automatic checks (20 hours).
     static constexpr double minCheckSpacingSeconds = 72000;
     static constexpr int requestTimeoutMs = 15000;
+    // A whole check, however steadily the server trickles its answer.
+    static constexpr int checkDeadlineMs = 30000;
     static constexpr int requiredStatus = 200;
     // A feed is a few hundred bytes; anything beyond this is not a feed.
     static constexpr qint64 maxBodyBytes = 1 << 20;
@@ -92,6 +94,7 @@ public:
     // Tests replace the clock, the transfer time-out and the schedule.
     void setClock(Clock clock) { m_clock = std::move(clock); }
     void setTransferTimeout(int ms) { m_transferTimeoutMs = ms; }
+    void setCheckDeadline(int ms) { m_checkDeadlineMs = ms; }
     void setSchedule(int firstDelayMs, int intervalMs);
 
     // The feed's address (without the "t" item), from the build settings.
@@ -107,7 +110,9 @@ public:
     static bool isVersion(const QString& a, const QString& newerThan);
     // The release in a feed document, or none when the document is not a
     // JSON object with string "version" and "url" and a string, null or
-    // missing "notes". Needs no application object.
+    // missing "notes", or when the version is not one to four dot-separated
+    // numbers of at most nine digits each (it is shown to the user and
+    // stored). Needs no application object.
     static std::optional<Release> decodeRelease(const QByteArray& json);
     // The web address to open for a release's url text, or an empty URL when
     // the text is not a valid http(s) address with a host.
@@ -128,6 +133,7 @@ private:
     std::optional<Release> m_available;
     Clock m_clock;
     int m_transferTimeoutMs = requestTimeoutMs;
+    int m_checkDeadlineMs = checkDeadlineMs;
     int m_firstDelayMs = firstCheckDelaySeconds * 1000;
     int m_intervalMs = checkIntervalSeconds * 1000;
     int m_inFlight = 0;

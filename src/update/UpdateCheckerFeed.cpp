@@ -49,6 +49,24 @@ qint64 componentValue(QStringView s)
     return -static_cast<qint64>(magnitude);
 }
 
+// Digits and dots only: one to four numbers of at most nine ASCII digits.
+bool isWellFormedVersion(const QString& version)
+{
+    constexpr qsizetype maxParts = 4, maxDigits = 9;
+    const QList<QStringView> parts = QStringView(version).split(u'.');
+    if (parts.size() > maxParts)
+        return false;
+    for (const QStringView part : parts) {
+        if (part.isEmpty() || part.size() > maxDigits)
+            return false;
+        for (const QChar c : part) {
+            if (c < u'0' || c > u'9')
+                return false;
+        }
+    }
+    return true;
+}
+
 QList<qint64> components(const QString& version)
 {
     QList<qint64> out;
@@ -118,7 +136,7 @@ std::optional<UpdateChecker::Release> UpdateChecker::decodeRelease(const QByteAr
     const QJsonValue version = object.value(QLatin1String("version"));
     const QJsonValue url = object.value(QLatin1String("url"));
     const QJsonValue notes = object.value(QLatin1String("notes"));
-    if (!version.isString() || !url.isString())
+    if (!version.isString() || !url.isString() || !isWellFormedVersion(version.toString()))
         return std::nullopt;
 
     Release release{version.toString(), url.toString(), std::nullopt};

@@ -2,6 +2,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 // A tiny HTTP/1.1 server on 127.0.0.1 that answers every request with the
@@ -15,6 +16,7 @@ public:
         QByteArray body;
         bool declareLength = true; // else the body ends when the connection closes
         bool silent = false;       // reads the request and never answers
+        int trickleMs = 0;         // else sends the body a byte at a time, this often
     };
     Response response;
     QStringList requests; // e.g. "GET /version.json?t=1 HTTP/1.1"
@@ -53,6 +55,16 @@ private:
                           " Status\r\nContent-Type: application/json\r\nConnection: close\r\n";
         if (response.declareLength)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        if (response.trickleMs > 0) {
+            socket->write(head + "\r\n");
+            auto* drip = new QTimer(socket);
+            connect(drip, &QTimer::timeout, socket, [socket, body = response.body, sent = qsizetype(0)]() mutable {
+                if (sent < body.size())
+                    socket->write(body.mid(sent++, 1));
+            });
+            drip->start(response.trickleMs);
+            return;
+        }
         socket->write(head + "\r\n" + response.body);
         socket->disconnectFromHost();
     }
