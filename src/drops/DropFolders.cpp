@@ -144,6 +144,36 @@ QDateTime entryDate(const QString& path)
     return {};
 }
 
+namespace {
+
+// Removes what a drop that was killed while writing left in one drop
+// folder: its ".partial-" files, and the folder itself when nothing else
+// is in it (no shelf can hold an empty folder's files).
+void removePartialFiles(int rootFd, const char* folder)
+{
+    const int fd = openat(rootFd, folder, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    QList<QByteArray> partial;
+    while (dirent* entry = readdir(dir)) {
+        if (QByteArray(entry->d_name).startsWith(partialPrefix))
+            partial << QByteArray(entry->d_name);
+    }
+    bool removed = false;
+    for (const QByteArray& name : std::as_const(partial))
+        removed = unlinkat(dirfd(dir), name.constData(), 0) == 0 || removed;
+    closedir(dir);
+    if (removed)
+        unlinkat(rootFd, folder, AT_REMOVEDIR); // fails, as it should, unless empty
+}
+
+} // namespace
+
 void cleanUpOldPromises(const QDateTime& now)
 {
     const QByteArray root = QFile::encodeName(droppedFilesRoot());
@@ -157,7 +187,7 @@ void cleanUpOldPromises(const QDateTime& now)
         ::close(rootFd);
         return;
     }
-    QList<QByteArray> expired;
+    QList<QByteArray> expired, kept;
     while (dirent* entry = readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..")
@@ -165,10 +195,14 @@ void cleanUpOldPromises(const QDateTime& now)
         const QDateTime created = entryDate(QFile::decodeName(root + '/' + name));
         if (!created.isValid() || created < cutoff)
             expired << name;
+        else
+            kept << name;
     }
     // Deleting while reading a directory may skip entries; list first.
     for (const QByteArray& name : std::as_const(expired))
         removeTreeAt(dirfd(dir), name.constData());
+    for (const QByteArray& name : std::as_const(kept))
+        removePartialFiles(dirfd(dir), name.constData());
     closedir(dir);
 }
 

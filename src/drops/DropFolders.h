@@ -18,7 +18,9 @@ QString newDropFolder(QString* error = nullptr);
 // Deletes a drop folder with whatever a failed drop left in it.
 void removeDropFolder(const QString& folder);
 // Deletes entries directly under the root that were created more than
-// seven days before `now` (or whose date cannot be read). Never follows
+// seven days before `now` (or whose date cannot be read), and in younger
+// drop folders the files that a drop killed while writing left behind
+// (named with `partialPrefix`; a folder left empty goes too). Never follows
 // symbolic links: a link is removed as a link.
 void cleanUpOldPromises(const QDateTime& now = QDateTime::currentDateTimeUtc());
 // The creation date of an entry as the clean-up sees it: its birth time, or
@@ -27,5 +29,7 @@ void cleanUpOldPromises(const QDateTime& now = QDateTime::currentDateTimeUtc());
 QDateTime entryDate(const QString& path);
 
 inline constexpr qint64 maxDropAgeSeconds = 7 * 24 * 3600;
+// The name a dropped file is written under until it is whole.
+inline constexpr char partialPrefix[] = ".partial-";
 
 } // namespace DropFolders

@@ -41,7 +41,7 @@ bool hasTextFormat(const QMimeData* mime)
 bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error)
 {
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray partial = NativePath::folder(target) + "/.partial-" +
+    const QByteArray partial = NativePath::folder(target) + '/' + DropFolders::partialPrefix +
                                NativePath::fileName(target).left(200);
     const int fd = ::open(partial.constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);

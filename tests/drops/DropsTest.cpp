@@ -243,4 +243,34 @@ TEST(DropFoldersTest, FoldersAreFreshAndGoAfterSevenDaysNeverThroughLinks)
     QFile::remove(root);
 }
 
+TEST(DropFoldersTest, WhatADropKilledWhileWritingLeftGoesAtStartAndNothingElse)
+{
+    QDir(DropFolders::droppedFilesRoot()).removeRecursively();
+    QTemporaryDir outside;
+    ASSERT_TRUE(TestEnv::writeFile(outside.filePath(".partial-keep"), "keep"));
+    // The files of a young drop folder → those left after the clean-up (none: the folder goes).
+    const struct { QStringList files, left; } cases[] = {
+        {{".partial-Text.txt"}, {}},
+        {{"Image.png", ".partial-Text.txt"}, {"Image.png"}},
+        {{"Text.txt", "partial-Text.txt", ".partial"}, {".partial", "Text.txt", "partial-Text.txt"}},
+        {{}, {}}, // an empty folder that no drop wrote into yet is left alone
+    };
+    QStringList folders;
+    for (const auto& c : cases) {
+        folders << DropFolders::newDropFolder();
+        for (const QString& file : c.files)
+            ASSERT_TRUE(TestEnv::writeFile(folders.last() + '/' + file, "part"));
+    }
+    ASSERT_TRUE(QFile::link(outside.filePath(".partial-keep"), folders[1] + "/.partial-link"));
+    DropFolders::cleanUpOldPromises();
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const QDir folder(folders[i]);
+        const bool gone = cases[i].left.isEmpty() && !cases[i].files.isEmpty();
+        EXPECT_EQ(folder.exists(), !gone) << folders[i].toStdString();
+        EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+                  cases[i].left) << cases[i].files.join(' ').toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(outside.filePath(".partial-keep"))) << "a link is removed, not its target";
+}
+
 } // namespace
