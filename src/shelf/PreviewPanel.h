@@ -11,10 +11,11 @@ class QPlainTextEdit;
 class QStackedWidget;
 
 // Kavo's preview window, one per process: it shows one item of the shelf
-// that opened it (pictures scaled to fit, text files as text, anything else
-// as its large icon with name, kind and size). Arrow keys step through the
-// items; Space and Escape close it. Files are read off the UI thread, and an
-// item stays on show without flicker while its shelf redraws.
+// that opened it (pictures scaled to fit, the beginning of text files as
+// text, anything else as its large icon with name, kind and size). Arrow keys
+// step through the items; Space and Escape close it. Files are read off the
+// UI thread, and an item stays on show without flicker while its shelf
+// redraws.
 class PreviewPanel : public QWidget
 {
     Q_OBJECT
@@ -50,6 +51,12 @@ public:
     QUrl currentUrl() const;
     // What the panel shows now: "image", "text", "file" or "none".
     QString shownKind() const { return m_kind; }
+    // Whether the current item is still being read.
+    bool isLoading() const { return m_loading; }
+    // The text on show for a text file, and the line under it that says the
+    // file is longer than what is shown (empty when all of it is shown).
+    QString shownText() const;
+    QString shownNote() const;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -64,9 +71,11 @@ private:
     QUrl m_shownUrl;
     QString m_kind = QStringLiteral("none");
     quint64 m_loadToken = 0;
+    bool m_loading = false;
     QStackedWidget* m_pages;
     QLabel* m_image;
     QPlainTextEdit* m_text;
+    QLabel* m_note;
     QLabel* m_icon;
     QLabel* m_info;
     QLabel* m_caption;
