@@ -3,16 +3,40 @@
 #include "core/Background.h"
 
 #include <QCoreApplication>
-#include <QSet>
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uint32_t gone = IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT |
                           IN_ONLYDIR;
+
+// The coarsest clock tick of the file systems Kavo meets (FAT's two seconds).
+constexpr time_t clockTickSeconds = 2;
+
+// Why inotify could not watch, naming the limit a user can raise.
+QByteArray reason(int error)
+{
+    switch (error) {
+    case EMFILE:
+        return "inotify instance limit reached (fs.inotify.max_user_instances or the file limit)";
+    case ENOSPC:
+        return "inotify watch limit reached (fs.inotify.max_user_watches)";
+    case ENOMEM:
+        return "inotify is out of kernel memory";
+    default:
+        return QByteArray("inotify cannot watch: ") + std::strerror(error);
+    }
+}
 
 } // namespace
 
@@ -22,12 +46,23 @@ FolderWatcher& FolderWatcher::shared()
     return *watcher;
 }
 
-FolderWatcher::FolderWatcher() : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+FolderWatcher::FolderWatcher() : m_pollTimer(new QTimer(this))
 {
-    if (m_fd < 0)
-        return;
+    m_pollTimer->setSingleShot(true);
+    connect(m_pollTimer, &QTimer::timeout, this, &FolderWatcher::poll);
+    openInotify();
+}
+
+bool FolderWatcher::openInotify()
+{
+    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0) {
+        m_openError = errno;
+        return false;
+    }
     m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &FolderWatcher::readEvents);
+    return true;
 }
 
 int FolderWatcher::watch(const QByteArray& folder, Listener listener)
@@ -37,23 +72,31 @@ int FolderWatcher::watch(const QByteArray& folder, Listener listener)
     const bool fresh = !m_folders.contains(folder);
     Folder& f = m_folders[folder];
     f.listeners.insert(token, std::move(listener));
-    if (!fresh || m_fd < 0) {
+    if (!fresh) {
         // Already watched: this listener checks once now, like the first.
         QMetaObject::invokeMethod(
             this, [this, folder] { notify(folder); }, Qt::QueuedConnection);
         return token;
     }
-    const int fd = m_fd;
-    Background::run([fd, folder] {
-        const int wd = inotify_add_watch(fd, folder.constData(), gone);
+    // Other programs may have given back the instances they held.
+    if (m_fd < 0)
+        openInotify();
+    const int fd = m_fd, openError = m_openError;
+    Background::run([fd, openError, folder] {
+        const int wd = fd < 0 ? -1 : inotify_add_watch(fd, folder.constData(), gone);
+        const int error = fd < 0 ? openError : wd < 0 ? errno : 0;
+        // Taken before the listeners are first told, so that whatever
+        // leaves after their check changes the stamp.
+        const Stamp stamp = wd < 0 ? Stamp::of(folder) : Stamp{};
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [folder, wd] { shared().added(folder, wd); },
+            QCoreApplication::instance(),
+            [folder, wd, error, stamp] { shared().added(folder, wd, error, stamp); },
             Qt::QueuedConnection);
     });
     return token;
 }
 
-void FolderWatcher::added(const QByteArray& folder, int wd)
+void FolderWatcher::added(const QByteArray& folder, int wd, int error, const Stamp& stamp)
 {
     auto it = m_folders.find(folder);
     if (it == m_folders.end()) {
@@ -63,8 +106,17 @@ void FolderWatcher::added(const QByteArray& folder, int wd)
         return;
     }
     it->wd = wd;
-    if (wd >= 0)
+    if (wd >= 0) {
         m_byWatch.insert(wd, folder);
+    } else if (error != ENOENT && error != ENOTDIR && !it->polled) {
+        // Looked at on the timer instead. A folder that is not there needs
+        // neither: its listeners find their entries gone now.
+        it->polled = true;
+        it->stamp = stamp;
+        ++m_polled;
+        warnOnce(error);
+        schedulePoll();
+    }
     notify(folder);
 }
 
@@ -82,7 +134,13 @@ void FolderWatcher::unwatch(int token)
     if (!it->listeners.isEmpty())
         return;
     const int wd = it->wd;
+    const bool polled = it->polled;
     m_folders.erase(it);
+    if (polled && --m_polled == 0) {
+        // Nothing left to look at: the timer rests.
+        m_pollTimer->stop();
+        m_toLook.clear();
+    }
     if (wd < 0)
         return;
     m_byWatch.remove(wd, folder);
@@ -141,4 +199,92 @@ void FolderWatcher::notify(const QByteArray& folder)
     const QList<Listener> listeners = it->listeners.values();
     for (const Listener& listener : listeners)
         listener();
+}
+
+void FolderWatcher::warnOnce(int error)
+{
+    if (m_warned.contains(error))
+        return;
+    m_warned.insert(error);
+    qWarning("%s; watched folders are checked every %lld to %lld s instead",
+             reason(error).constData(), qlonglong(firstPoll.count() / 1000),
+             qlonglong(longestPoll.count() / 1000));
+}
+
+void FolderWatcher::schedulePoll()
+{
+    // Something changed, or a folder is new: the next looks come soon.
+    m_pollEvery = firstPoll;
+    if (!m_pollTimer->isActive() || m_pollTimer->remainingTimeAsDuration() > firstPoll)
+        m_pollTimer->start(firstPoll);
+}
+
+void FolderWatcher::poll()
+{
+    for (auto it = m_folders.begin(); it != m_folders.end(); ++it) {
+        if (it->polled && !it->looking) {
+            it->looking = true;
+            m_toLook << it.key();
+        }
+    }
+    lookAtQueued();
+    m_pollEvery = std::min(m_pollEvery * 2, longestPoll);
+    if (m_polled > 0)
+        m_pollTimer->start(m_pollEvery);
+}
+
+void FolderWatcher::lookAtQueued()
+{
+    while (m_looking < pollsAtOnce && !m_toLook.isEmpty()) {
+        const QByteArray folder = m_toLook.takeFirst();
+        const auto it = m_folders.constFind(folder);
+        if (it == m_folders.constEnd() || !it->polled)
+            continue;
+        ++m_looking;
+        Background::run([folder] {
+            const Stamp stamp = Stamp::of(folder);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [folder, stamp] { shared().looked(folder, stamp); },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+void FolderWatcher::looked(const QByteArray& folder, const Stamp& stamp)
+{
+    --m_looking;
+    bool tell = false;
+    const auto it = m_folders.find(folder);
+    if (it != m_folders.end() && it->polled) {
+        it->looking = false;
+        const bool changed = stamp.facts != it->stamp.facts;
+        tell = changed || it->stamp.recent;
+        it->stamp = stamp;
+        if (changed)
+            schedulePoll();
+    }
+    lookAtQueued();
+    if (tell)
+        notify(folder);
+}
+
+FolderWatcher::Stamp FolderWatcher::Stamp::of(const QByteArray& folder)
+{
+    Stamp s;
+    struct stat st;
+    if (::stat(folder.constData(), &st) != 0) {
+        s.facts[0] = errno;
+        return s;
+    }
+    s.facts = {0,
+               qint64(st.st_dev),
+               qint64(st.st_ino),
+               st.st_mtim.tv_sec,
+               st.st_mtim.tv_nsec,
+               st.st_ctim.tv_sec,
+               st.st_ctim.tv_nsec};
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    s.recent = now.tv_sec - st.st_mtim.tv_sec < clockTickSeconds;
+    return s;
 }
