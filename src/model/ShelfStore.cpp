@@ -131,7 +131,12 @@ void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
 {
     const std::shared_ptr<WeakItems> weakItems = weakly(newItems);
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
-    Thumbnailer::shared().request(
+    // A file whose item has gone (its shelf closed) is not thumbnailed.
+    const auto wanted = [weakItems](qsizetype index) {
+        return index >= 0 && size_t(index) < weakItems->size() &&
+               !weakItems->at(size_t(index)).expired();
+    };
+    Thumbnailer::shared().requestWanted(
         pathsOf(newItems), Thumbnailer::preferredPixelSize(),
         [weakItems, weakStore](qsizetype index, const QImage& image) {
             if (image.isNull() || index < 0 || size_t(index) >= weakItems->size())
@@ -144,5 +149,6 @@ void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
                 if (store->onChange)
                     store->onChange();
             }
-        });
+        },
+        wanted);
 }

@@ -17,11 +17,14 @@ std::unique_ptr<Thumbnailer>& sharedSlot()
     return slot;
 }
 
-// A thumbnail stuck on a stalled mount must not hold the program's exit:
+// Queued work is dropped and external thumbnailers are ended at once; a
+// thumbnail stuck on a stalled mount must not hold the program's exit:
 // then the thumbnailer is left to the end of the process.
 void destroyShared()
 {
     std::unique_ptr<Thumbnailer>& slot = sharedSlot();
+    if (slot)
+        slot->stop();
     if (slot && !slot->waitForIdle(1000))
         (void)slot.release();
     slot.reset();
