@@ -7,12 +7,58 @@
 #include "shelf/ShelfWindowController.h"
 
 #include <QCursor>
+#include <QFutureWatcher>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QTimer>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+namespace {
+
+using Reply = std::function<void(const QJsonObject&)>;
+
+const QJsonObject ok{{QStringLiteral("ok"), true}};
+
+QJsonObject error(const QString& why)
+{
+    return {{QStringLiteral("error"), why}};
+}
+
+CommandServer::Parsed refuse(const QString& why)
+{
+    return {std::nullopt, why};
+}
+
+// Puts `files` from `from` on onto the shelf, one slice per event-loop turn,
+// then answers.
+void addInTurns(const std::weak_ptr<ShelfStore>& shelf, const QList<QUrl>& files, qsizetype from,
+                const Reply& reply)
+{
+    const ShelfStorePtr store = shelf.lock();
+    if (!store) {
+        reply(error(CommandServer::tr("the shelf was closed before all its files were on it")));
+        return;
+    }
+    const qsizetype count = std::min(CommandServer::filesPerTurn, files.size() - from);
+    store->add(files.mid(from, count), false);
+    if (from + count >= files.size()) {
+        reply(ok);
+        return;
+    }
+    QTimer::singleShot(0, QCoreApplication::instance(), [shelf, files, next = from + count, reply] {
+        addInTurns(shelf, files, next, reply);
+    });
+}
+
+} // namespace
 
 CommandServer::CommandServer(ShelfRegistry& shelves)
     : pointerLocation([] { return QPointF(QCursor::pos()); }), m_shelves(shelves)
-{
-}
+{}
+
+CommandServer::~CommandServer() = default;
 
 QJsonObject CommandServer::list() const
 {
@@ -22,44 +68,119 @@ QJsonObject CommandServer::list() const
         for (const ShelfItemPtr& item : shelf->store()->items)
             // The path as text, and the exact bytes in the URL's escapes (a
             // name that is not UTF-8 has no exact text).
-            items.append(QJsonObject{{QStringLiteral("path"), item->path()},
-                                     {QStringLiteral("uri"),
-                                      QString::fromUtf8(item->url().toEncoded())},
-                                     {QStringLiteral("temporary"), item->isTemporary()}});
+            items.append(
+                QJsonObject{{QStringLiteral("path"), item->path()},
+                            {QStringLiteral("uri"), QString::fromUtf8(item->url().toEncoded())},
+                            {QStringLiteral("temporary"), item->isTemporary()}});
         const QRect frame = shelf->window() ? shelf->window()->geometry() : QRect();
         shelves.append(QJsonObject{
             {QStringLiteral("frame"),
              QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
             {QStringLiteral("visible"), shelf->window() && shelf->window()->isVisible()},
-            {QStringLiteral("mode"), shelf->content()->isListMode() ? QStringLiteral("list")
-                                                                     : QStringLiteral("stack")},
+            {QStringLiteral("mode"),
+             shelf->content()->isListMode() ? QStringLiteral("list") : QStringLiteral("stack")},
             {QStringLiteral("items"), items}});
     }
     return {{QStringLiteral("shelves"), shelves}};
 }
 
+CommandServer::Parsed CommandServer::parse(const QByteArray& line)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(line);
+    if (!doc.isObject())
+        return refuse(tr("not a request"));
+    return parse(doc.object());
+}
+
+CommandServer::Parsed CommandServer::parse(const QJsonObject& request)
+{
+    const QJsonValue command = request.value(QStringLiteral("command"));
+    if (!command.isString())
+        return refuse(tr("the request names no command"));
+    Request r{command.toString(), {}};
+    const bool takesFiles = r.command == u"new-shelf";
+    if (!takesFiles && r.command != u"ping" && r.command != u"start" && r.command != u"list")
+        return refuse(tr("unknown command: %1").arg(r.command.left(100)));
+    for (auto it = request.begin(); it != request.end(); ++it) {
+        if (it.key() != u"command" && !(takesFiles && it.key() == u"files"))
+            return refuse(tr("%1 takes no \"%2\"").arg(r.command, it.key().left(100)));
+    }
+    if (!takesFiles)
+        return {r, {}};
+
+    // Files as file URLs (which keep any bytes of their names) or as
+    // absolute paths; anything else refuses the whole request.
+    const QJsonValue files = request.value(QStringLiteral("files"));
+    if (!files.isArray())
+        return refuse(tr("\"files\" must be a list of file names"));
+    const QJsonArray list = files.toArray();
+    if (list.size() > maxFiles)
+        return refuse(tr("too many files: %1, at most %2").arg(list.size()).arg(maxFiles));
+    r.files.reserve(list.size());
+    for (const QJsonValue& v : list) {
+        if (!v.isString())
+            return refuse(tr("\"files\" must be a list of file names"));
+        const QString text = v.toString();
+        if (text.isEmpty())
+            return refuse(tr("a file name is empty"));
+        if (text.size() > maxFileChars)
+            return refuse(tr("a file name is longer than %1 characters").arg(maxFileChars));
+        const QUrl url =
+            text.startsWith(u'/') ? QUrl::fromLocalFile(text) : QUrl(text, QUrl::StrictMode);
+        // No file's name holds a NUL byte.
+        if (!NativePath::isLocalFile(url) || NativePath::fromUrl(url).contains('\0'))
+            return refuse(tr("not a local file: %1").arg(text.left(200)));
+        r.files << url;
+    }
+    return {r, {}};
+}
+
+QJsonObject CommandServer::carryOut(const Request& request)
+{
+    if (request.command == u"list")
+        return list();
+    if (request.command == u"new-shelf")
+        m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)
+            ->store()
+            ->add(request.files, false);
+    return ok;
+}
+
+void CommandServer::carryOut(const Parsed& parsed, const Reply& reply)
+{
+    if (!parsed.request) {
+        reply(error(parsed.error));
+        return;
+    }
+    if (parsed.request->command != u"new-shelf" || parsed.request->files.size() <= filesPerTurn) {
+        reply(carryOut(*parsed.request));
+        return;
+    }
+    const ShelfStorePtr& store =
+        m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)->store();
+    addInTurns(store, parsed.request->files, 0, reply);
+}
+
 QJsonObject CommandServer::answer(const QJsonObject& request)
 {
-    const QString command = request.value(QStringLiteral("command")).toString();
-    if (command == u"ping" || command == u"start")
-        return {{QStringLiteral("ok"), true}};
-    if (command == u"list")
-        return list();
-    if (command == u"new-shelf") {
-        // Files as file URLs (which keep any bytes of their names) or as
-        // absolute paths; anything else is refused, and nothing opens.
-        QList<QUrl> urls;
-        for (const QJsonValue& v : request.value(QStringLiteral("files")).toArray()) {
-            const QString text = v.toString();
-            const QUrl url = text.startsWith(u'/') ? QUrl::fromLocalFile(text)
-                                                   : QUrl(text, QUrl::StrictMode);
-            if (!NativePath::isLocalFile(url))
-                return {{QStringLiteral("error"),
-                         QStringLiteral("not a local file: %1").arg(text.left(200))}};
-            urls << url;
-        }
-        m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)->store()->add(urls, false);
-        return {{QStringLiteral("ok"), true}};
+    const Parsed parsed = parse(request);
+    return parsed.request ? carryOut(*parsed.request) : error(parsed.error);
+}
+
+void CommandServer::answer(const QByteArray& line, std::function<void(const QJsonObject&)> reply)
+{
+    if (line.size() <= parseHereBytes) {
+        carryOut(parse(line), reply);
+        return;
     }
-    return {{QStringLiteral("error"), QStringLiteral("unknown command: %1").arg(command)}};
+    // A request may be megabytes of paths: read it off the UI thread.
+    const std::weak_ptr<bool> alive = m_alive;
+    auto* parsing = new QFutureWatcher<Parsed>(QCoreApplication::instance());
+    QObject::connect(parsing, &QFutureWatcher<Parsed>::finished, parsing,
+                     [this, alive, parsing, reply = std::move(reply)] {
+                         parsing->deleteLater();
+                         if (!alive.expired())
+                             carryOut(parsing->result(), reply);
+                     });
+    parsing->setFuture(QtConcurrent::run([line] { return parse(line); }));
 }

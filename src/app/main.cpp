@@ -258,8 +258,11 @@ int main(int argc, char** argv)
 
     AppDelegate delegate;
     CommandServer& commands = delegate.commands();
-    if (!instance.listen([&commands](const QJsonObject& r) { return commands.answer(r); },
-                         &error)) {
+    if (!instance.listen(
+            [&commands](const QByteArray& line, SingleInstance::Answer answer) {
+                commands.answer(line, std::move(answer));
+            },
+            &error)) {
         print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
         return 1;
     }
