@@ -2,6 +2,7 @@
 
 #include "app/ShelfRegistry.h"
 #include "core/NativePath.h"
+#include "model/ShelfStore.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"
@@ -29,27 +30,6 @@ QJsonObject error(const QString& why)
 CommandServer::Parsed refuse(const QString& why)
 {
     return {std::nullopt, why};
-}
-
-// Puts `files` from `from` on onto the shelf, one slice per event-loop turn,
-// then answers.
-void addInTurns(const std::weak_ptr<ShelfStore>& shelf, const QList<QUrl>& files, qsizetype from,
-                const Reply& reply)
-{
-    const ShelfStorePtr store = shelf.lock();
-    if (!store) {
-        reply(error(CommandServer::tr("the shelf was closed before all its files were on it")));
-        return;
-    }
-    const qsizetype count = std::min(CommandServer::filesPerTurn, files.size() - from);
-    store->add(files.mid(from, count), false);
-    if (from + count >= files.size()) {
-        reply(ok);
-        return;
-    }
-    QTimer::singleShot(0, QCoreApplication::instance(), [shelf, files, next = from + count, reply] {
-        addInTurns(shelf, files, next, reply);
-    });
 }
 
 } // namespace
@@ -97,7 +77,7 @@ CommandServer::Parsed CommandServer::parse(const QJsonObject& request)
     const QJsonValue command = request.value(QStringLiteral("command"));
     if (!command.isString())
         return refuse(tr("the request names no command"));
-    Request r{command.toString(), {}};
+    Request r{command.toString(), {}, {}};
     const bool takesFiles = r.command == u"new-shelf";
     if (!takesFiles && r.command != u"ping" && r.command != u"start" && r.command != u"list")
         return refuse(tr("unknown command: %1").arg(r.command.left(100)));
@@ -139,10 +119,12 @@ QJsonObject CommandServer::carryOut(const Request& request)
 {
     if (request.command == u"list")
         return list();
-    if (request.command == u"new-shelf")
-        m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)
-            ->store()
-            ->add(request.files, false);
+    if (request.command == u"new-shelf") {
+        const ShelfStorePtr& store =
+            m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)->store();
+        store->add(request.files, false);
+        store->add(request.items);
+    }
     return ok;
 }
 
@@ -152,13 +134,22 @@ void CommandServer::carryOut(const Parsed& parsed, const Reply& reply)
         reply(error(parsed.error));
         return;
     }
-    if (parsed.request->command != u"new-shelf" || parsed.request->files.size() <= filesPerTurn) {
+    if (parsed.request->items.isEmpty()) {
         reply(carryOut(*parsed.request));
         return;
     }
-    const ShelfStorePtr& store =
+    // Many files: the shelf opens (and is drawn) in one turn of the event
+    // loop, they go onto it in the next.
+    const std::weak_ptr<ShelfStore> shelf =
         m_shelves.openShelf(pointerLocation(), ShelfOrigin::CommandLine)->store();
-    addInTurns(store, parsed.request->files, 0, reply);
+    QTimer::singleShot(0, QCoreApplication::instance(), [shelf, items = parsed.request->items, reply] {
+        if (const ShelfStorePtr store = shelf.lock()) {
+            store->add(items);
+            reply(ok);
+        } else {
+            reply(error(tr("the shelf was closed before its files were on it")));
+        }
+    });
 }
 
 QJsonObject CommandServer::answer(const QJsonObject& request)
@@ -182,5 +173,14 @@ void CommandServer::answer(const QByteArray& line, std::function<void(const QJso
                          if (!alive.expired())
                              carryOut(parsing->result(), reply);
                      });
-    parsing->setFuture(QtConcurrent::run([line] { return parse(line); }));
+    parsing->setFuture(QtConcurrent::run([line] {
+        Parsed parsed = parse(line);
+        // The URLs are let go here too: a hundred thousand of them take
+        // a while to free.
+        if (parsed.request) {
+            parsed.request->items = ShelfStore::makeItems(parsed.request->files, false);
+            parsed.request->files.clear();
+        }
+        return parsed;
+    }));
 }

@@ -31,6 +31,9 @@ public:
     {
         QString command;
         QList<QUrl> files; // new-shelf: local file URLs, as given
+        // new-shelf, parsed off the UI thread: the shelf's items, made there
+        // too (then `files` is empty).
+        QList<std::shared_ptr<class ShelfItem>> items;
     };
     // A request line read: the request, or why it is refused.
     struct Parsed
@@ -43,10 +46,9 @@ public:
     static Parsed parse(const QJsonObject& request);
     static Parsed parse(const QByteArray& line);
 
-    // Answers one line from the command socket: parsed off the UI thread,
-    // carried out on it, the answer given to `reply` on the UI thread. The
-    // files of a long request go onto their shelf a slice per event-loop
-    // turn, and the answer comes when all are there.
+    // Answers one line from the command socket: a long one parsed (and its
+    // shelf's items made) off the UI thread, carried out on it, the answer
+    // given to `reply` on the UI thread.
     void answer(const QByteArray& line, std::function<void(const QJsonObject&)> reply);
     // The same at once, for a request made in this process.
     QJsonObject answer(const QJsonObject& request);
@@ -59,8 +61,6 @@ public:
     // The most files one request may name, and the longest name.
     static constexpr qsizetype maxFiles = qsizetype(1) << 20;
     static constexpr qsizetype maxFileChars = 16384;
-    // How many files go onto a shelf in one event-loop turn.
-    static constexpr qsizetype filesPerTurn = 8192;
     // A line no longer than this is parsed at once, on the UI thread.
     static constexpr qsizetype parseHereBytes = 65536;
 

@@ -31,21 +31,37 @@ QList<QByteArray> pathsOf(const QList<ShelfItemPtr>& items)
 
 } // namespace
 
+QList<ShelfItemPtr> ShelfStore::makeItems(const QList<QUrl>& urls, bool temporary)
+{
+    QList<ShelfItemPtr> made;
+    made.reserve(urls.size());
+    for (const QUrl& url : urls) {
+        if (NativePath::isLocalFile(url))
+            made.append(std::make_shared<ShelfItem>(url, temporary));
+    }
+    return made;
+}
+
 void ShelfStore::add(const QList<QUrl>& urls, bool temporary)
 {
-    QSet<QByteArray> held;
-    held.reserve(items.size());
-    for (const ShelfItemPtr& item : std::as_const(items))
-        held.insert(item->key());
+    add(makeItems(urls, temporary));
+}
 
+void ShelfStore::add(const QList<ShelfItemPtr>& made)
+{
     QList<ShelfItemPtr> added;
-    for (const QUrl& url : urls) {
-        if (!NativePath::isLocalFile(url))
-            continue;
-        auto item = std::make_shared<ShelfItem>(url, temporary);
-        if (held.contains(item->key()))
-            continue;
-        added.append(std::move(item));
+    if (items.isEmpty()) {
+        added = made;
+    } else {
+        QSet<QByteArray> held;
+        held.reserve(items.size());
+        for (const ShelfItemPtr& item : std::as_const(items))
+            held.insert(item->key());
+        added.reserve(made.size());
+        for (const ShelfItemPtr& item : made) {
+            if (!held.contains(item->key()))
+                added.append(item);
+        }
     }
     if (added.isEmpty())
         return;

@@ -35,6 +35,12 @@ public:
     // once if anything was added; then, off the UI thread, asks for each new
     // file's facts and preview, and calls onChange once more per answer.
     void add(const QList<QUrl>& urls, bool temporary);
+    // The same for items made beforehand with makeItems(), on any thread (a
+    // request of a hundred thousand files makes them off the UI thread).
+    void add(const QList<ShelfItemPtr>& made);
+    // One new item per local file URL, in order; others are skipped. Safe
+    // on any thread.
+    static QList<ShelfItemPtr> makeItems(const QList<QUrl>& urls, bool temporary);
     // Removes these items (by identity). Always calls onChange once. Files on
     // disk are never touched.
     void remove(const QList<ShelfItemPtr>& victims);
