@@ -67,8 +67,11 @@ void ShelfStore::add(const QList<ShelfItemPtr>& made)
         return;
 
     items.append(added);
-    loadThumbnails(added);
-    loadFacts(added);
+    // Asked for once for both: a request may add a hundred thousand items.
+    const std::shared_ptr<WeakItems> weakItems = weakly(added);
+    const QList<QByteArray> paths = pathsOf(added);
+    loadThumbnails(weakItems, paths);
+    loadFacts(weakItems, paths);
     if (onChange)
         onChange();
 }
@@ -84,11 +87,11 @@ void ShelfStore::remove(const QList<ShelfItemPtr>& victims)
         onChange();
 }
 
-void ShelfStore::loadFacts(const QList<ShelfItemPtr>& newItems)
+void ShelfStore::loadFacts(const std::shared_ptr<WeakItems>& weakItems,
+                           const QList<QByteArray>& paths)
 {
-    const std::shared_ptr<WeakItems> weakItems = weakly(newItems);
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
-    FileProbe::request(pathsOf(newItems), true,
+    FileProbe::request(paths, true,
                        [weakItems, weakStore](const QList<FileFacts>& facts) {
                            for (size_t i = 0; i < weakItems->size(); ++i) {
                                if (ShelfItemPtr item = weakItems->at(i).lock())
@@ -143,9 +146,9 @@ void ShelfStore::pruneMissing(const QList<ShelfItemPtr>& among,
         });
 }
 
-void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
+void ShelfStore::loadThumbnails(const std::shared_ptr<WeakItems>& weakItems,
+                                const QList<QByteArray>& paths)
 {
-    const std::shared_ptr<WeakItems> weakItems = weakly(newItems);
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
     // A file whose item has gone (its shelf closed) is not thumbnailed.
     const auto wanted = [weakItems](qsizetype index) {
@@ -153,7 +156,7 @@ void ShelfStore::loadThumbnails(const QList<ShelfItemPtr>& newItems)
                !weakItems->at(size_t(index)).expired();
     };
     Thumbnailer::shared().requestWanted(
-        pathsOf(newItems), Thumbnailer::preferredPixelSize(),
+        paths, Thumbnailer::preferredPixelSize(),
         [weakItems, weakStore](qsizetype index, const QImage& image) {
             if (image.isNull() || index < 0 || size_t(index) >= weakItems->size())
                 return;

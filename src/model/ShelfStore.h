@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The ordered items of one shelf, oldest first, and the one place through
 // which they change. Views read `items`; every change ends in one call of
@@ -58,8 +59,10 @@ public:
     QString detail() const;
 
 private:
-    void loadThumbnails(const QList<ShelfItemPtr>& newItems);
-    void loadFacts(const QList<ShelfItemPtr>& newItems);
+    // New items, held weakly (a closed shelf's items go), and their paths.
+    using WeakItems = std::vector<std::weak_ptr<ShelfItem>>;
+    void loadThumbnails(const std::shared_ptr<WeakItems>& weakItems, const QList<QByteArray>& paths);
+    void loadFacts(const std::shared_ptr<WeakItems>& weakItems, const QList<QByteArray>& paths);
 };
 
 using ShelfStorePtr = std::shared_ptr<ShelfStore>;
