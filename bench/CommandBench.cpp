@@ -54,13 +54,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // The offscreen platform warns at every window operation it lacks.
-    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
-    qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& msg) {
-            if (!msg.startsWith(u"This plugin does not support") && previous)
-                previous(type, context, msg);
-        });
+    Bench::quietOffscreenWarnings();
     Thumbnailer::setShared(std::make_unique<FreedesktopThumbnailer>());
 
     const QJsonObject request{

@@ -19,6 +19,18 @@ inline void report(const char* name, double value, const char* unit, const char*
     std::fflush(stdout);
 }
 
+// The offscreen platform warns at every window operation it lacks; those
+// warnings are left out of a benchmark's output.
+inline void quietOffscreenWarnings()
+{
+    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& msg) {
+            if (!msg.startsWith(u"This plugin does not support") && previous)
+                previous(type, context, msg);
+        });
+}
+
 // Median of repeated runs of `f`, in milliseconds.
 template <class F> double medianMs(int runs, F&& f)
 {
