@@ -7,7 +7,6 @@
 
 #include "TestEnvironment.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +21,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 
@@ -35,35 +33,6 @@ QString failEntryFor(const QString& path)
 {
     return thumbnails() + "/fail/kavo-1.0/" +
            QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
-}
-
-// A PNG that declares w×h pixels: the header of one, then a little image data.
-QByteArray declaredPng(int w, int h)
-{
-    QImage img(1, 1, QImage::Format_Grayscale8);
-    img.fill(0);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    const auto be = [](qulonglong v) { return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0')); };
-    png.replace(16, 8, QByteArray(be(w) + be(h)));
-    const uLong crc = ::crc32(0, reinterpret_cast<const Bytef*>(png.constData() + 12), 17);
-    png.replace(29, 4, be(crc));
-    return png;
-}
-
-// Bytes this process has read through read() so far; those of its reaped
-// children count too.
-qint64 bytesRead()
-{
-    QFile io("/proc/self/io");
-    io.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : io.readAll().split('\n')) {
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    }
-    return -1;
 }
 
 // Gone, or a zombie that nothing will run again.
@@ -154,11 +123,11 @@ TEST_F(ExternalThumbnailerTest, OnlySoundThumbnailersRunOnlyForFilesKavoWouldDec
          "application/pdf", "kavo-no-such-program", "exit 1", {0, 0}, 0, false},
         {"its TryExec is not executable", "doc.pdf", pdf,
          "application/pdf", dir.filePath("plain"), "exit 1", {0, 0}, 0, false},
-        {"a PNG declaring 30000x30000", "huge.png", [](const QString& p) { return TestEnv::writeFile(p, declaredPng(30000, 30000)); },
+        {"a PNG declaring 30000x30000", "huge.png", [](const QString& p) { return TestEnv::writeFile(p, TestEnv::declaredPng(30000, 30000)); },
          "image/png", {}, "exit 1", {0, 0}, 0, false},
         {"a PNG declaring 8192x4096, as many pixels as Kavo decodes, that Qt cannot read", "big.png",
-         [](const QString& p) { return TestEnv::writeFile(p, declaredPng(8192, 4096)); }, "image/png", {}, "exit 1", {0, 0}, 1, true},
-        {"a PNG declaring 8193x4096", "bigger.png", [](const QString& p) { return TestEnv::writeFile(p, declaredPng(8193, 4096)); },
+         [](const QString& p) { return TestEnv::writeFile(p, TestEnv::declaredPng(8192, 4096)); }, "image/png", {}, "exit 1", {0, 0}, 1, true},
+        {"a PNG declaring 8193x4096", "bigger.png", [](const QString& p) { return TestEnv::writeFile(p, TestEnv::declaredPng(8193, 4096)); },
          "image/png", {}, "exit 1", {0, 0}, 0, false},
         // Left to the thumbnailer without a byte read by Kavo.
         {"a sparse 1 GB JPEG", "photo.jpg",
@@ -172,11 +141,11 @@ TEST_F(ExternalThumbnailerTest, OnlySoundThumbnailersRunOnlyForFilesKavoWouldDec
         const QString path = dir.filePath(c.file);
         ASSERT_TRUE(c.write(path));
         install(c.mimeType, c.body, c.tryExec);
-        const qint64 before = bytesRead();
+        const qint64 before = TestEnv::bytesRead();
         // Two sessions: the second finds the first's thumbnail or failure.
         for (int session = 0; session < 2; ++session)
             EXPECT_EQ(FreedesktopThumbnailer().makeThumbnail(QFile::encodeName(path), 256).size(), c.made);
-        EXPECT_LT(bytesRead() - before, 1 << 20);
+        EXPECT_LT(TestEnv::bytesRead() - before, 1 << 20);
         EXPECT_EQ(runs(c.file), c.runs);
         EXPECT_EQ(QFileInfo::exists(failEntryFor(path)), c.failEntry);
         QFile::remove(path);

@@ -20,7 +20,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 namespace {
 
@@ -35,19 +34,11 @@ QString entryFor(const QString& path)
            QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
 }
 
-QByteArray chunk(const QByteArray& type, const QByteArray& data)
-{
-    const QByteArray body = type + data;
-    const uLong crc = ::crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()));
-    return QByteArray::fromHex(QByteArray::number(qulonglong(data.size()), 16).rightJustified(8, '0')) + body +
-           QByteArray::fromHex(QByteArray::number(qulonglong(crc), 16).rightJustified(8, '0'));
-}
-
 // The text that says an entry shows `path` as of `mtime`.
 QByteArray thumbText(const QString& path, qint64 mtime)
 {
-    return chunk("tEXt", "Thumb::URI\0" + QUrl::fromLocalFile(path).toEncoded()) +
-           chunk("tEXt", QByteArray("Thumb::MTime\0", 13) + QByteArray::number(mtime));
+    return TestEnv::pngChunk("tEXt", "Thumb::URI\0" + QUrl::fromLocalFile(path).toEncoded()) +
+           TestEnv::pngChunk("tEXt", QByteArray("Thumb::MTime\0", 13) + QByteArray::number(mtime));
 }
 
 // A w×w thumbnail of `path` as of `mtime`, with `middle` put between the

@@ -13,45 +13,11 @@
 #include <random>
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 namespace {
 
-// Bytes this process has read so far (files, pipes, sockets; all threads).
-qint64 bytesRead()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : io.readAll().split('\n'))
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
-QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
-{
-    QByteArray chunk(4, '\0');
-    qToBigEndian(quint32(data.size()), chunk.data());
-    const QByteArray body = type + data;
-    const auto* bytes = reinterpret_cast<const Bytef*>(body.constData());
-    const uLong crc = ::crc32(0, bytes, uInt(body.size()));
-    QByteArray tail(4, '\0');
-    qToBigEndian(quint32(crc), tail.data());
-    return chunk + body + tail;
-}
-
 // A PNG header declaring 100000 × 100000 pixels, then 2 MB of zeros.
-QByteArray hugePng()
-{
-    QByteArray header(13, '\0');
-    qToBigEndian(quint32(100000), header.data());
-    qToBigEndian(quint32(100000), header.data() + 4);
-    header[8] = 8; // bits per channel
-    header[9] = 6; // RGBA
-    return QByteArrayLiteral("\x89PNG\r\n\x1A\n") + pngChunk("IHDR", header) +
-           pngChunk("IDAT", QByteArray(2 << 20, '\0'));
-}
+QByteArray hugePng() { return TestEnv::declaredPng(100000, 100000, QByteArray(2 << 20, '\0')); }
 
 QByteArray jpeg()
 {
@@ -135,12 +101,12 @@ TEST_P(PreviewOfHostileFilesTest, ArrivesReadingLittleAndShowsLittle)
     const HostileFile& file = GetParam();
     const QString path = files.path(QString::fromLatin1(file.name));
     ASSERT_TRUE(file.make(path));
-    const qint64 before = bytesRead();
+    const qint64 before = TestEnv::bytesRead();
     store->add({QUrl::fromLocalFile(path)}, false);
     view.togglePreview();
     PreviewPanel* panel = PreviewPanel::shared();
     ASSERT_TRUE(TestEnv::waitUntil([&] { return !panel->isLoading(); }));
-    EXPECT_LT(bytesRead() - before, 1 << 20);
+    EXPECT_LT(TestEnv::bytesRead() - before, 1 << 20);
     EXPECT_EQ(panel->shownKind(), file.kind);
     EXPECT_EQ(!panel->shownNote().isEmpty(), file.cut);
     if (file.kind != u"text")

@@ -8,10 +8,13 @@
 #include <QRect>
 #include <QThread>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cstdio>
 #include <functional>
 #include <ostream>
+
+#include <zlib.h>
 
 // Test-wide helpers. Every test process runs with HOME and the XDG folders
 // pointed at a private temporary folder (see TestMain.cpp), so nothing a test
@@ -59,6 +62,43 @@ inline bool writePng(const QString& path, int width = 64, int height = 48)
     img.fill(QColor(40, 120, 220));
     QPainter(&img).fillRect(0, 0, width / 2, height / 2, QColor(240, 180, 40));
     return img.save(path, "PNG");
+}
+
+// One PNG chunk: its length, type, data and checksum.
+inline QByteArray pngChunk(const QByteArray& type, const QByteArray& data)
+{
+    QByteArray length(4, '\0'), checksum(4, '\0');
+    const QByteArray body = type + data;
+    qToBigEndian(quint32(data.size()), length.data());
+    qToBigEndian(quint32(::crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))),
+                 checksum.data());
+    return length + body + checksum;
+}
+
+// The start of a PNG file that declares width × height pixels (8-bit RGBA),
+// with `imageData` as its only image data: no decoder makes a picture of it.
+inline QByteArray declaredPng(quint32 width, quint32 height, const QByteArray& imageData = {})
+{
+    QByteArray header(13, '\0');
+    qToBigEndian(width, header.data());
+    qToBigEndian(height, header.data() + 4);
+    header[8] = 8; // bits per channel
+    header[9] = 6; // RGBA
+    return QByteArrayLiteral("\x89PNG\r\n\x1A\n") + pngChunk("IHDR", header) + pngChunk("IDAT", imageData);
+}
+
+// Bytes this process has read so far (files, pipes, sockets; all threads,
+// and the children it has reaped).
+inline qint64 bytesRead()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
 }
 
 } // namespace TestEnv
