@@ -20,17 +20,10 @@ namespace {
 class HostileE2E : public KavoTest
 {
 protected:
-    // `kavo --list` answers before the deadline (a frozen program never does).
-    bool answers() const { return m_kavo.run({"--list"}, 5000).exitCode == 0; }
     bool clickToList(const ListedShelf& shelf) const
     {
         return Input::run(Input::click(stackCentre(shelf.frame))) &&
                m_kavo.waitForShelves([](const Shelves& s) { return s.value(0).mode == u"list"; });
-    }
-    QString socket() const
-    {
-        return m_kavo.runtimeDir() + "/io.github.kavo.Kavo-" + qEnvironmentVariable("DISPLAY").replace(u':', u'_') +
-               ".socket";
     }
 };
 

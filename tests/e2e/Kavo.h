@@ -110,6 +110,14 @@ protected:
     static QRect placed(QPointF p, bool anchorTop = false);
     // The middle of a shelf's stack area: where a drag of its pile starts.
     static QPoint stackCentre(const QRect& frame);
+    // `kavo --list` answers before the deadline (a frozen program never does).
+    bool answers() const { return m_kavo.run({"--list"}, 5000).exitCode == 0; }
+    // The command socket of the program on this display.
+    QString socket() const
+    {
+        return m_kavo.runtimeDir() + "/io.github.kavo.Kavo-" + qEnvironmentVariable("DISPLAY").replace(u':', u'_') +
+               ".socket";
+    }
     bool shelvesClose() const { return m_kavo.waitForShelves([](const Shelves& s) { return s.isEmpty(); }); }
 
     Kavo m_kavo;

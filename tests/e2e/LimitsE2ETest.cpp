@@ -83,12 +83,6 @@ private:
 class LimitsE2E : public KavoTest
 {
 protected:
-    bool answers() const { return m_kavo.run({"--list"}, 5000).exitCode == 0; }
-    QString socket() const
-    {
-        return m_kavo.runtimeDir() + "/io.github.kavo.Kavo-" + qEnvironmentVariable("DISPLAY").replace(u':', u'_') +
-               ".socket";
-    }
     // Sends one request and waits for Kavo to answer and close.
     QJsonObject ask(const QByteArray& request)
     {
