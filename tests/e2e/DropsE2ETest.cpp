@@ -164,10 +164,12 @@ protected:
         const QStringList hold = key.isEmpty() ? QStringList{} : QStringList{"keydown", key};
         const QStringList letGo = key.isEmpty() ? QStringList{} : QStringList{"sleep", "0.2", "keyup", key};
         // A slow Kavo (sanitized, on a busy machine) starts its drag late:
-        // the pointer moves on and lets go once the drag is under way.
+        // the pointer moves on once the drag is under way, and lets go when
+        // the file manager has had time to answer where the pointer is (it
+        // asks for the files first, which a slow Kavo answers late).
         return Input::run(Input::pressAt(from) + Input::glide(from, to, 8) + hold) &&
                TestEnv::waitUntil([&] { return m_display.selectionOwner("XdndSelection") != XCB_NONE; }) &&
-               Input::run(Input::glide(to, to + QPoint(4, 4), 2) + Input::release(0.5) + letGo);
+               Input::run(Input::glide(to, to + QPoint(4, 4), 2) + Input::release(1.5) + letGo);
     }
 
     QStringList held;

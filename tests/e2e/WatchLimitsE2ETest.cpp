@@ -140,7 +140,7 @@ TEST_P(WatchLimitsE2E, FilesMovedAwayLaterLeaveTheShelf)
     const QPoint from = stackCentre(shelf.frame), to = target.emptySpace();
     ASSERT_TRUE(Input::run(Input::pressAt(from) + Input::glide(from, to, 8) + QStringList{"keydown", "ctrl"}));
     ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.selectionOwner("XdndSelection") != XCB_NONE; }));
-    ASSERT_TRUE(Input::run(Input::glide(to, to + QPoint(4, 4), 2) + Input::release(0.5) +
+    ASSERT_TRUE(Input::run(Input::glide(to, to + QPoint(4, 4), 2) + Input::release(1.5) +
                            QStringList{"sleep", "0.2", "keyup", "ctrl"}));
     ASSERT_TRUE(TestEnv::waitUntil([&] { return QFileInfo::exists(into + "/report.txt"); }, 10000));
     // Looked at for a while (the first look comes within a few seconds), a
