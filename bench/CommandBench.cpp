@@ -50,11 +50,8 @@ int main(int argc, char** argv)
     Bench::Home home;
     if (!home.isValid())
         return 1;
-    QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setUpOffscreen();
     QApplication app(argc, argv);
-    Bench::quietOffscreenWarnings();
     Thumbnailer::setShared(std::make_unique<FreedesktopThumbnailer>());
 
     const QJsonObject request{

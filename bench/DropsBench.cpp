@@ -201,11 +201,8 @@ int main(int argc, char** argv)
     Bench::Home home;
     if (!home.isValid())
         return 1;
-    QStandardPaths::setTestModeEnabled(true);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setUpOffscreen();
     QApplication app(argc, argv);
-    Bench::quietOffscreenWarnings();
     auto* thumbnails = new FreedesktopThumbnailer;
     Thumbnailer::setShared(std::unique_ptr<Thumbnailer>(thumbnails));
 

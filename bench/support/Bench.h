@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QString>
 #include <QTimer>
 
@@ -19,10 +20,14 @@ inline void report(const char* name, double value, const char* unit, const char*
     std::fflush(stdout);
 }
 
-// The offscreen platform warns at every window operation it lacks; those
-// warnings are left out of a benchmark's output.
-inline void quietOffscreenWarnings()
+// Before the application object: the test-mode standard folders, the
+// offscreen platform unless another is asked for, and none of the warnings
+// the offscreen platform gives at every window operation it lacks.
+inline void setUpOffscreen()
 {
+    QStandardPaths::setTestModeEnabled(true);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
     qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& msg) {

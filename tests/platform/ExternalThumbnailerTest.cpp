@@ -7,10 +7,8 @@
 
 #include "TestEnvironment.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -24,16 +22,7 @@
 
 namespace {
 
-QString thumbnails()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/thumbnails";
-}
-
-QString failEntryFor(const QString& path)
-{
-    return thumbnails() + "/fail/kavo-1.0/" +
-           QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
-}
+QString failEntryFor(const QString& path) { return TestEnv::thumbnailEntry("fail/kavo-1.0", path); }
 
 // Gone, or a zombie that nothing will run again.
 bool processGone(pid_t pid)
@@ -51,7 +40,7 @@ protected:
     ~ExternalThumbnailerTest() override
     {
         uninstall();
-        QDir(thumbnails()).removeRecursively();
+        QDir(TestEnv::thumbnailCache()).removeRecursively();
     }
     // Installs a thumbnailer for `mimeType`: a shell script that notes the
     // name of each file it is run for in `runs`, then runs `body` with the
@@ -136,7 +125,7 @@ TEST_F(ExternalThumbnailerTest, OnlySoundThumbnailersRunOnlyForFilesKavoWouldDec
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        QDir(thumbnails()).removeRecursively();
+        QDir(TestEnv::thumbnailCache()).removeRecursively();
         QFile::remove(dir.filePath("runs"));
         const QString path = dir.filePath(c.file);
         ASSERT_TRUE(c.write(path));

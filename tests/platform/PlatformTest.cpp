@@ -4,10 +4,8 @@
 #include "TestEnvironment.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -63,10 +61,8 @@ TEST_F(ThumbnailerTest, PicturesFitTheSizeTurnedAsTheirExifSaysOthersHaveNone)
 TEST_F(ThumbnailerTest, WhatIsMadeIsCachedPrivatelyForLaterShelvesAndRemadeWhenTheFileChanges)
 {
     const QString photo = dir.filePath("photo.png");
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/thumbnails/large";
-    const auto entryFor = [&](const QString& path) -> QString {
-        return cache + "/" + QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
-    };
+    const QString cache = TestEnv::thumbnailCache() + "/large";
+    const auto entryFor = [](const QString& path) { return TestEnv::thumbnailEntry("large", path); };
     const QString entry = entryFor(photo);
     const auto setMtime = [&](qint64 seconds) {
         const timespec times[2] = {{seconds, 0}, {seconds, 0}};

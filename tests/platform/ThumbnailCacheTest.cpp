@@ -5,10 +5,8 @@
 #include "TestEnvironment.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -23,16 +21,8 @@
 
 namespace {
 
-QString thumbnails()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/thumbnails";
-}
-
-QString entryFor(const QString& path)
-{
-    return thumbnails() + "/large/" +
-           QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex() + ".png";
-}
+QString thumbnails() { return TestEnv::thumbnailCache(); }
+QString entryFor(const QString& path) { return TestEnv::thumbnailEntry("large", path); }
 
 // The text that says an entry shows `path` as of `mtime`.
 QByteArray thumbText(const QString& path, qint64 mtime)

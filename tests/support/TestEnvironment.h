@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
 #include <QtEndian>
@@ -99,6 +101,20 @@ inline qint64 bytesRead()
             return line.mid(6).trimmed().toLongLong();
     }
     return -1;
+}
+
+// The freedesktop thumbnail cache of the test's home, and the entry that
+// its folder `kind` ("large", "fail/kavo-1.0", …) holds for the file `path`.
+inline QString thumbnailCache()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/thumbnails");
+}
+inline QString thumbnailEntry(const QString& kind, const QString& path)
+{
+    return thumbnailCache() + u'/' + kind + u'/' +
+           QString::fromLatin1(
+               QCryptographicHash::hash(QUrl::fromLocalFile(path).toEncoded(), QCryptographicHash::Md5).toHex()) +
+           QStringLiteral(".png");
 }
 
 } // namespace TestEnv
