@@ -7,7 +7,7 @@
 #include "app/SingleInstance.h"
 #include "core/NativePath.h"
 #include "model/ShelfStore.h"
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 #include "shelf/ShelfWindowController.h"
 
 #include "Bench.h"

@@ -5,7 +5,7 @@
 // thumbnailer; the drops are real QDropEvents carrying the bytes another
 // program would send.
 #include "model/ShelfStore.h"
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"

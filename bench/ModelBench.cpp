@@ -1,7 +1,7 @@
 // Shelf model figures: adding many files, the shelf texts, and thumbnails of
 // real photos made off the UI thread.
 #include "model/ShelfStore.h"
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "Bench.h"
 

@@ -1,7 +1,7 @@
 #include "app/HotKey.h"
 
 #include "platform/KeyGrabber.h"
-#include "platform/PortalShortcuts.h"
+#include "platform/freedesktop/PortalShortcuts.h"
 
 #include <QKeySequence>
 #include <QLoggingCategory>

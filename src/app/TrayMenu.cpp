@@ -6,10 +6,10 @@
 #include "core/Prefs.h"
 #include "platform/Alerts.h"
 #include "platform/FileIcons.h"
-#include "platform/FileManager.h"
-#include "platform/LoginItem.h"
+#include "platform/freedesktop/FileManager.h"
+#include "platform/freedesktop/LoginItem.h"
 #include "platform/Symbols.h"
-#include "platform/TrayColors.h"
+#include "platform/x11/TrayColors.h"
 #include "shake/ShakeDetector.h"
 #include "shelf/ShelfWindowController.h"
 

@@ -6,7 +6,7 @@
 #include "app/SingleInstance.h"
 #include "core/NativePath.h"
 #include "core/ProcessWide.h"
-#include "platform/X11Workarounds.h"
+#include "platform/x11/X11Workarounds.h"
 #include "snapshot/Snapshot.h"
 
 #include <QApplication>

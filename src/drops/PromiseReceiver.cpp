@@ -3,7 +3,7 @@
 #include "core/Background.h"
 #include "core/NativePath.h"
 #include "drops/DropFolders.h"
-#include "platform/FolderWatcher.h"
+#include "platform/freedesktop/FolderWatcher.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "platform/DirectSave.h"
 
-#include "platform/X11DirectSave.h"
-#include "platform/X11Util.h"
+#include "platform/x11/X11DirectSave.h"
+#include "platform/x11/X11Util.h"
 
 namespace {
 

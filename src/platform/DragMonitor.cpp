@@ -1,7 +1,7 @@
 #include "platform/DragMonitor.h"
 
-#include "platform/X11DragMonitor.h"
-#include "platform/X11Util.h"
+#include "platform/x11/X11DragMonitor.h"
+#include "platform/x11/X11Util.h"
 
 namespace {
 

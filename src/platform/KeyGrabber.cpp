@@ -1,7 +1,7 @@
 #include "platform/KeyGrabber.h"
 
-#include "platform/X11KeyGrabber.h"
-#include "platform/X11Util.h"
+#include "platform/x11/X11KeyGrabber.h"
+#include "platform/x11/X11Util.h"
 
 namespace {
 

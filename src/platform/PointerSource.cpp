@@ -1,7 +1,7 @@
 #include "platform/PointerSource.h"
 
-#include "platform/X11PointerSource.h"
-#include "platform/X11Util.h"
+#include "platform/x11/X11PointerSource.h"
+#include "platform/x11/X11Util.h"
 
 #include <QCursor>
 

@@ -1,7 +1,7 @@
 #include "platform/Thumbnailer.h"
 
 #include "core/ProcessWide.h"
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

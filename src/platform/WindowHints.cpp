@@ -1,7 +1,7 @@
 #include "platform/WindowHints.h"
 
-#include "platform/X11Util.h"
-#include "platform/X11WindowHints.h"
+#include "platform/x11/X11Util.h"
+#include "platform/x11/X11WindowHints.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #include "shelf/MoveWatcher.h"
 
 #include "core/NativePath.h"
-#include "platform/FolderWatcher.h"
+#include "platform/freedesktop/FolderWatcher.h"
 
 #include <QPointer>
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "drops/DropReader.h"
 #include "platform/Alerts.h"
-#include "platform/FileManager.h"
+#include "platform/freedesktop/FileManager.h"
 #include "shelf/BadgeView.h"
 #include "shelf/ElidedLabel.h"
 #include "shelf/HighlightView.h"

@@ -2,7 +2,7 @@
 // clipboard, sharing and the preview.
 #include "shelf/ShelfContentView.h"
 
-#include "platform/FileManager.h"
+#include "platform/freedesktop/FileManager.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/StackAreaView.h"
 

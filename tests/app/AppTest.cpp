@@ -7,7 +7,7 @@
 #include "app/ShelfRegistry.h"
 #include "app/TrayMenu.h"
 #include "core/Prefs.h"
-#include "platform/LoginItem.h"
+#include "platform/freedesktop/LoginItem.h"
 #include "shake/ShakeDetector.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"

@@ -3,7 +3,7 @@
 // for Kavo itself, never again for a file they failed on, and never hold up
 // the pictures Kavo decodes itself or the work of a closed shelf.
 #include "model/ShelfStore.h"
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "TestEnvironment.h"
 

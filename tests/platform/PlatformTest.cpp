@@ -1,5 +1,5 @@
 // Previews from pictures, kept in the freedesktop thumbnail cache and in memory.
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "TestEnvironment.h"
 

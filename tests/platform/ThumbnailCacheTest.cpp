@@ -1,6 +1,6 @@
 // The thumbnail cache in a hostile home: folders that are links or not the
 // user's own, entries that are giant, FIFOs, links or corrupt.
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "TestEnvironment.h"
 

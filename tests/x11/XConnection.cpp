@@ -2,7 +2,7 @@
 
 #include "TestEnvironment.h"
 
-#include "platform/X11Util.h"
+#include "platform/x11/X11Util.h"
 
 #include <xcb/xcb_keysyms.h>
 

@@ -1,6 +1,6 @@
-#include "platform/X11Workarounds.h"
+#include "platform/x11/X11Workarounds.h"
 
-#include "platform/X11Util.h"
+#include "platform/x11/X11Util.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "platform/X11KeyGrabber.h"
+#include "platform/x11/X11KeyGrabber.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -1,4 +1,4 @@
-#include "platform/PortalShortcuts.h"
+#include "platform/freedesktop/PortalShortcuts.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "platform/FolderWatcher.h"
+#include "platform/freedesktop/FolderWatcher.h"
 
 #include "core/Background.h"
 

@@ -1,6 +1,6 @@
-#include "platform/X11DirectSave.h"
+#include "platform/x11/X11DirectSave.h"
 
-#include "platform/X11Util.h"
+#include "platform/x11/X11Util.h"
 
 #include <QStringDecoder>
 

@@ -1,6 +1,6 @@
-#include "platform/TrayColors.h"
+#include "platform/x11/TrayColors.h"
 
-#include "platform/X11Util.h"
+#include "platform/x11/X11Util.h"
 
 #include <QApplication>
 #include <QByteArray>

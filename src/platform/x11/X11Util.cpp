@@ -1,4 +1,4 @@
-#include "platform/X11Util.h"
+#include "platform/x11/X11Util.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/FreedesktopThumbnailer.h"
+#include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "core/FileFacts.h"
 #include "core/NativePath.h"
