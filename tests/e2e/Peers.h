@@ -3,6 +3,57 @@
 #include "Input.h"
 
 #include <QFileInfo>
+#include <QRect>
+
+#include <optional>
+
+// Openbox, the window manager that the peers' windows run under, as on a
+// desktop: it decorates, places and focuses them. Ended with the object.
+class Openbox
+{
+public:
+    // Starts it; answers whether it manages the screen (a window manager
+    // left by an earlier test leaves its property on the root window, but
+    // not the window it names).
+    bool start()
+    {
+        return m_process.start("openbox", {"--sm-disable"}) && TestEnv::waitUntil(
+                   [&] {
+                       const auto check =
+                           m_display.property32(m_display.root(), m_display.atom("_NET_SUPPORTING_WM_CHECK"));
+                       return check && m_display.describe(*check).has_value();
+                   },
+                   10000);
+    }
+    QString errors() { return m_process.errors(); }
+
+private:
+    Program m_process;
+    XConnection m_display;
+};
+
+// Asks the window manager to put the frame of `window` (a client's top level)
+// at `frame`'s corner and give the window `frame`'s size, as `wmctrl -e`
+// does; answers where the window's contents are then, in root coordinates,
+// or nothing when it did not get that size.
+inline std::optional<QRect> placeWindow(xcb_window_t window, QRect frame)
+{
+    const QString to = QStringLiteral("0,%1,%2,%3,%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height());
+    if (Program::run("wmctrl", {"-i", "-r", QString::number(window), "-e", to}) != 0)
+        return {};
+    XConnection display;
+    std::optional<QRect> placed;
+    TestEnv::waitUntil(
+        [&] {
+            const auto now = display.describe(window);
+            if (now && now->viewable && now->geometry.size() == frame.size() &&
+                now->geometry.x() >= frame.x() && now->geometry.y() >= frame.y())
+                placed = now->geometry;
+            return placed.has_value();
+        },
+        10000);
+    return placed;
+}
 
 // pcmanfm, a GTK file manager, showing one folder: a real drag source, drop target
 // and clipboard reader. Like GIO file managers it finishes a drop first and moves

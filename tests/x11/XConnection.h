@@ -32,6 +32,7 @@ public:
     // One 32-bit value of a property; nothing when unset.
     std::optional<quint32> property32(xcb_window_t window, xcb_atom_t property) const;
     // The children of the root window, bottom to top; every window below one.
+    xcb_window_t root() const { return m_root; }
     QList<ProbedWindow> topLevels() const { return descendants(m_root); }
     QList<ProbedWindow> descendants(xcb_window_t window) const;
     std::optional<ProbedWindow> describe(xcb_window_t window) const;
