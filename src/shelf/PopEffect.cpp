@@ -17,6 +17,19 @@ void PopEffect::setScale(qreal scale)
         update();
 }
 
+bool PopEffect::isStale() const
+{
+    // Qt keeps a copy of every picture it makes of a widget for its effect
+    // (in QPixmapCache) and drops that copy as soon as anything in the
+    // widget asks to be repainted: an update() of the widget or of any
+    // widget in it, a child moved, resized, shown or hidden. Once ours is
+    // the only copy left, the content has changed since it was pictured.
+    // (Were Qt to keep no copy, every frame would be pictured anew: still
+    // right, only dearer.) The repaint the content asked for draws the new
+    // picture where it changed, at the spring's current scale.
+    return m_picture.isNull() || m_picture.isDetached();
+}
+
 bool PopEffect::movesVisibly(qreal drawnScale, qreal scale, const QSizeF& devicePixels)
 {
     // Scaled about the centre, the farthest edge moves the most.
@@ -44,9 +57,9 @@ qreal PopEffect::settlingDuration()
 
 void PopEffect::draw(QPainter* painter)
 {
-    // The content is pictured once, on the first frame; the frames after
-    // only scale that picture, never lay out or render the content again.
-    if (m_picture.isNull())
+    // The content is pictured on the first frame and again only once it has
+    // changed; the frames between only scale the picture.
+    if (isStale())
         m_picture = sourcePixmap(Qt::LogicalCoordinates, &m_offset, PadToEffectiveBoundingRect);
     const QPixmap& pixmap = m_picture;
     const QPoint offset = m_offset;

@@ -5,10 +5,11 @@
 
 #include <limits>
 
-// Draws a picture of a widget, taken once when the effect first draws,
-// scaled about its centre; the shelf's pop animation runs it from 0.85 to 1
-// with a damped spring and then removes it, and the widget shows itself
-// again (with whatever changed meanwhile).
+// Draws a picture of a widget scaled about its centre; the shelf's pop
+// animation runs it from 0.85 to 1 with a damped spring and then removes it.
+// The picture is taken when the effect first draws and again whenever the
+// widget or anything in it has asked to be repainted since, so what changes
+// during the pop (the pile rocking, a drag's highlight, a drop) shows in it.
 class PopEffect : public QGraphicsEffect
 {
     Q_OBJECT
@@ -36,6 +37,9 @@ protected:
     void draw(QPainter* painter) override;
 
 private:
+    // Whether the content changed since it was pictured (or never was).
+    bool isStale() const;
+
     qreal m_scale = 1;
     qreal m_drawnScale = std::numeric_limits<qreal>::quiet_NaN(); // none drawn yet
     QPixmap m_picture;

@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -114,8 +115,8 @@ TEST_F(ShelfTest, AListOfThousandsBuildsRowsOnlyAroundWhatItShows)
     EXPECT_FALSE(store->items.contains(row->item()));
 }
 
-// The pop-in scales one picture of the shelf: its views are drawn for that
-// picture, not again for each frame of the spring.
+// The pop-in scales a picture of the shelf: a shelf that does not change as
+// it pops has its views drawn for one picture, not for each frame.
 TEST_F(ShelfTest, ThePopInDrawsTheShelfOnceNotEveryFrame)
 {
     hold(3);
@@ -129,6 +130,35 @@ TEST_F(ShelfTest, ThePopInDrawsTheShelfOnceNotEveryFrame)
     view.popIn();
     ASSERT_TRUE(TestEnv::waitUntil([&] { return !view.isPopping(); }));
     EXPECT_LE(counter.paints, 2);
+}
+
+// What a frame of the pop shows: the picture scaled about its centre.
+QImage scaledAboutCentre(const QImage& picture, qreal scale)
+{
+    QImage scaled(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    scaled.fill(Qt::transparent);
+    QPainter p(&scaled);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPointF c = QRectF(picture.rect()).center();
+    p.translate(c);
+    p.scale(scale, scale);
+    p.translate(-c);
+    p.drawImage(0, 0, picture);
+    return scaled;
+}
+
+int differingPixels(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+    if (x.size() != y.size())
+        return int(x.width() * x.height());
+    int n = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col)
+            n += x.pixel(col, row) != y.pixel(col, row);
+    }
+    return n;
 }
 
 // A frame of the pop is the shelf's picture scaled about its centre, the
@@ -152,15 +182,7 @@ TEST(PopEffectTest, FramesAreTheScaledPictureAndOnlyThoseThatMoveAreDrawn)
     shelf.setGraphicsEffect(pop);
     for (const qreal scale : {0.85, 0.9137, 1.02}) {
         pop->setScale(scale);
-        QImage expected(whole.size(), QImage::Format_ARGB32_Premultiplied);
-        expected.fill(Qt::transparent);
-        QPainter p(&expected);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.translate(108, 166.5);
-        p.scale(scale, scale);
-        p.translate(-108, -166.5);
-        p.drawImage(0, 0, whole);
-        p.end();
+        const QImage expected = scaledAboutCentre(whole, scale);
         EXPECT_EQ(shelf.grab().toImage().convertToFormat(expected.format()), expected) << scale;
     }
     const QSizeF size(216, 333);
@@ -174,6 +196,65 @@ TEST(PopEffectTest, FramesAreTheScaledPictureAndOnlyThoseThatMoveAreDrawn)
     }
     EXPECT_LT(drawn, ticks * 2 / 3);
 }
+
+// What changes under a popping shelf shows in its frames: each frame is the
+// shelf as it is at that moment, scaled about its centre.
+struct PopChangeCase
+{
+    const char* name;
+    int held; // items on the shelf when it pops
+    bool rocks; // popped by wiggle(): the pile rocks as the shelf pops
+    void (*change)(ShelfContentView& view, TestFiles& files);
+};
+
+void PrintTo(const PopChangeCase& c, std::ostream* os) { *os << c.name; }
+
+class PopChangeTest : public ShelfTest, public ::testing::WithParamInterface<PopChangeCase>
+{
+};
+
+TEST_P(PopChangeTest, AFrameIsTheShelfAsItIsNowScaled)
+{
+    const PopChangeCase& c = GetParam();
+    hold(c.held);
+    c.rocks ? view.wiggle() : view.popIn();
+    auto* pop = view.findChild<QVariantAnimation*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(pop);
+    view.grab(); // the first frame
+    pop->setCurrentTime(60);
+    const QImage before = view.grab().toImage();
+    c.change(view, files);
+    const QImage frame = view.grab().toImage();
+    const qreal scale = qobject_cast<PopEffect*>(view.graphicsEffect())->scale();
+    pop->setCurrentTime(pop->duration());
+    ASSERT_FALSE(view.isPopping());
+    const QImage expected = scaledAboutCentre(view.grab().toImage(), scale);
+    EXPECT_GT(differingPixels(frame, before), 0) << "the change shows while the shelf pops";
+    EXPECT_EQ(differingPixels(frame, expected), 0);
+}
+
+// The pile at the moment the shelf has reached in its pop.
+const auto rock = [](ShelfContentView& view, TestFiles&) {
+    view.stackArea()->findChild<QPropertyAnimation*>()->setCurrentTime(60);
+};
+const auto hover = [](ShelfContentView& view, TestFiles& files) {
+    QMimeData mime;
+    mime.setUrls(files.make(1));
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &enter);
+};
+const auto drop = [](ShelfContentView& view, TestFiles& files) {
+    QMimeData mime;
+    mime.setUrls(files.make(2));
+    EXPECT_TRUE(view.takeDrop(&mime, nullptr));
+};
+
+INSTANTIATE_TEST_SUITE_P(Changes, PopChangeTest,
+                         ::testing::Values(PopChangeCase{"EmptyDropZoneRocks", 0, true, rock},
+                                           PopChangeCase{"PileRocks", 3, true, rock},
+                                           PopChangeCase{"DragHovers", 0, false, hover},
+                                           PopChangeCase{"DropLands", 1, false, drop}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ShelfTest, ADropHoversLightsTheShelfAndItsOwnDragIsRefused)
 {
