@@ -61,15 +61,30 @@ void AppDelegate::launch()
                                    ShelfOrigin::HotKey);
     };
     // Said once per key and start; the user may choose another one there.
-    m_hotKey->onUnavailable = [self](QKeyCombination key) {
+    // A desktop that takes no shortcuts from programs still runs commands
+    // bound in its own settings: that is the way left there.
+    m_hotKey->onUnavailable = [self](QKeyCombination key, HotKey::Refusal why) {
         if (!self || self->m_keysTold.contains(key.toCombined()))
             return;
         self->m_keysTold.insert(key.toCombined());
-        Alerts::offer(QStringLiteral("Kavo could not use ") + HotKey::displayText(key),
-                      QStringLiteral("Another program already uses this shortcut. Choose another "
-                                     "one, or open shelves with a shake or from the tray menu."),
-                      {QStringLiteral("Choose Shortcut\u2026"), QStringLiteral("OK")},
-                      [self](int chosen) {
+        const QString title = tr("Kavo could not use %1").arg(HotKey::displayText(key));
+        if (why == HotKey::Refusal::Ignored) {
+            Alerts::offer(title,
+                          tr("The desktop did not take this shortcut. To open shelves with a "
+                             "key, bind the command \u201ckavo --new-shelf\u201d to it in the "
+                             "desktop's own shortcut settings (in KDE Plasma: System Settings, "
+                             "Shortcuts, Add New, Command or Script), or open shelves from the "
+                             "tray menu."),
+                          {tr("OK")}, {});
+            return;
+        }
+        Alerts::offer(title,
+                      why == HotKey::Refusal::Refused
+                          ? tr("The desktop refused this shortcut. Choose another one, or open "
+                               "shelves from the tray menu.")
+                          : tr("Another program already uses this shortcut. Choose another "
+                               "one, or open shelves with a shake or from the tray menu."),
+                      {tr("Choose Shortcut\u2026"), tr("OK")}, [self](int chosen) {
                           if (chosen == 0 && self)
                               self->m_tray->chooseShortcut();
                       });

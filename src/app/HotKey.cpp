@@ -3,6 +3,7 @@
 #include "platform/KeyGrabber.h"
 #include "platform/freedesktop/PortalShortcuts.h"
 
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QLoggingCategory>
 
@@ -138,7 +139,7 @@ void HotKey::grab()
     if (m_grabber->grab(m_wanted->key(), m_wanted->keyboardModifiers()))
         m_working = displayText(*m_wanted);
     else
-        unavailable(*m_wanted);
+        unavailable(*m_wanted, Refusal::Taken);
 }
 
 void HotKey::bind()
@@ -156,19 +157,27 @@ void HotKey::bind()
         return;
     }
     const QKeyCombination key = *m_wanted;
-    m_portal->bind(shortcutId, QStringLiteral("Open a new shelf"),
-                   PortalShortcuts::triggerFor(key.keyboardModifiers(), key.key()),
-                   [this, key](const QString& trigger) {
-                       if (trigger.isEmpty())
-                           unavailable(key);
-                       else
-                           m_working = trigger;
-                   });
+    // The desktop shows the description in its shortcut settings.
+    m_portal->bind(
+        shortcutId, QCoreApplication::translate("HotKey", "Open a new shelf"),
+        PortalShortcuts::triggerFor(key.keyboardModifiers(), key.key()),
+        [this, key](PortalShortcuts::Answer answer, const QString& trigger) {
+            if (answer == PortalShortcuts::Answer::Bound) {
+                qCInfo(lcHotKey).noquote() << "the desktop bound the hot key to" << trigger;
+                m_working = trigger;
+            } else {
+                unavailable(key, answer == PortalShortcuts::Answer::Refused ? Refusal::Refused
+                                                                            : Refusal::Ignored);
+            }
+        });
 }
 
-void HotKey::unavailable(QKeyCombination key)
+void HotKey::unavailable(QKeyCombination key, Refusal why)
 {
-    qCWarning(lcHotKey).noquote() << displayText(key) << "cannot be used as the hot key";
+    const char* reason = why == Refusal::Taken     ? "another program holds it"
+                         : why == Refusal::Refused ? "the desktop refused it"
+                                                   : "the desktop bound nothing to it";
+    qCWarning(lcHotKey).noquote() << displayText(key) << "cannot be used as the hot key:" << reason;
     if (onUnavailable)
-        onUnavailable(key);
+        onUnavailable(key, why);
 }

@@ -51,15 +51,20 @@ public:
     // A press; `pointerKnown` is false where the pointer may be over a
     // window Kavo cannot see (a native Wayland window).
     std::function<void(bool pointerKnown)> onPressed;
-    // The key could not be had: another program holds it, or the desktop
-    // refused it or gave it no keys.
-    std::function<void(QKeyCombination key)> onUnavailable;
+    // Why a key could not be had.
+    enum class Refusal {
+        Taken,   // another program holds it (X)
+        Refused, // the desktop or the user refused it (portal)
+        Ignored, // the desktop answered yes but bound nothing (portal)
+    };
+    // The key could not be had.
+    std::function<void(QKeyCombination key, Refusal why)> onUnavailable;
 
 private:
     enum class Path { Undecided, Probing, Portal, X11 };
     void grab();
     void bind();
-    void unavailable(QKeyCombination key);
+    void unavailable(QKeyCombination key, Refusal why);
 
     Path m_path = Path::Undecided;
     std::optional<QKeyCombination> m_wanted;

@@ -26,6 +26,7 @@ public:
         return m_process.waitForStarted(10000);
     }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 processId() const { return m_process.processId(); }
     // Asks the program to end, and kills it when it has not within a second
     // (a modal question keeps a file manager from ending politely).
     void stop()

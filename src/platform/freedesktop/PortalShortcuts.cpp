@@ -184,14 +184,19 @@ void PortalShortcuts::probe(std::function<void(uint version)> answer)
 
 void PortalShortcuts::bind(const QString& id, const QString& description,
                            const QString& preferredTrigger,
-                           std::function<void(const QString& trigger)> bound)
+                           std::function<void(Answer answer, const QString& trigger)> bound)
 {
     close();
     // Answers arrive only while this object lives (its slot, its
     // watchers); one that a later bind() or close() made void is dropped.
     const quint64 generation = m_generation;
+    QVariantMap options{{QStringLiteral("description"), description}};
+    if (!preferredTrigger.isEmpty())
+        options.insert(QStringLiteral("preferred_trigger"), preferredTrigger);
+    const QList<PortalShortcut> shortcuts{{id, options}};
     const QVariantMap sessionOptions{
-        {QStringLiteral("session_handle_token"), nextToken("kavo_session")}};
+        {QStringLiteral("session_handle_token"), nextToken("kavo_session")},
+        {QStringLiteral("shortcuts"), QVariant::fromValue(shortcuts)}};
     request(
         QStringLiteral("CreateSession"), {}, sessionOptions,
         [=, this](uint code, const QVariantMap& results) {
@@ -206,14 +211,10 @@ void PortalShortcuts::bind(const QString& id, const QString& description,
             }
             if (code != 0 || session.isEmpty()) {
                 qCWarning(lcPortal) << "the desktop made no shortcut session, answer" << code;
-                bound({});
+                bound(Answer::Refused, {});
                 return;
             }
             m_session = session;
-            QVariantMap options{{QStringLiteral("description"), description}};
-            if (!preferredTrigger.isEmpty())
-                options.insert(QStringLiteral("preferred_trigger"), preferredTrigger);
-            const QList<PortalShortcut> shortcuts{{id, options}};
             request(
                 QStringLiteral("BindShortcuts"),
                 {QVariant::fromValue(QDBusObjectPath(session)), QVariant::fromValue(shortcuts),
@@ -228,9 +229,16 @@ void PortalShortcuts::bind(const QString& id, const QString& description,
                             trigger =
                                 s.options.value(QStringLiteral("trigger_description")).toString();
                     }
-                    if (code != 0)
+                    if (code != 0) {
                         qCWarning(lcPortal) << "the desktop refused the shortcut, answer" << code;
-                    bound(code == 0 ? trigger : QString());
+                        bound(Answer::Refused, {});
+                    } else if (trigger.isEmpty()) {
+                        qCWarning(lcPortal)
+                            << "the desktop answered but bound no keys to the shortcut";
+                        bound(Answer::Ignored, {});
+                    } else {
+                        bound(Answer::Bound, trigger);
+                    }
                 });
         });
 }

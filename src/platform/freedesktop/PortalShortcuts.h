@@ -32,13 +32,22 @@ public:
     // Asks whether the desktop serves the interface: `answer` gets its
     // version, 0 when there is no portal or no GlobalShortcuts in it.
     void probe(std::function<void(uint version)> answer);
+    // How the desktop answered a bind().
+    enum class Answer {
+        Bound,   // with a trigger
+        Refused, // by the desktop or the user, or the call failed
+        Ignored, // success, yet the shortcut came back without keys, or not at all
+    };
     // Binds one shortcut in a new session (an earlier session is closed
-    // first; a portal binds once per session). `bound` gets the trigger the
-    // desktop gave it as the desktop describes it, empty when the desktop
-    // (or the user) refused or gave it no keys. A later bind() or close()
-    // makes an earlier answer void: it is never delivered.
+    // first; a portal binds once per session). The shortcut goes with
+    // CreateSession too: KDE Plasma 5.27 registers only the shortcuts named
+    // there and binds nothing in BindShortcuts, later Plasma binds them in
+    // BindShortcuts, and frontends that know no such option drop it.
+    // `bound` gets the answer and the trigger the desktop gave the shortcut,
+    // as the desktop describes it. A later bind() or close() makes an earlier
+    // answer void: it is never delivered.
     void bind(const QString& id, const QString& description, const QString& preferredTrigger,
-              std::function<void(const QString& trigger)> bound);
+              std::function<void(Answer answer, const QString& trigger)> bound);
     // Ends the session: the desktop forgets the shortcut until the next bind.
     void close();
     // Shows the desktop's own settings for the session's shortcuts (version
