@@ -44,6 +44,7 @@ FileFacts FileFacts::probe(const QByteArray& path, bool sniff)
     if (::stat(path.constData(), &st) != 0)
         return facts;
     facts.exists = true;
+    facts.identity = {quint64(st.st_dev), quint64(st.st_ino)};
     facts.isDir = S_ISDIR(st.st_mode);
     facts.mimeType = specialType(st.st_mode);
     if (!S_ISREG(st.st_mode))

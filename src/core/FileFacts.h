@@ -19,8 +19,30 @@ struct FileFacts
     // from its first bytes; "inode/…" types for folders and special files;
     // empty when the file is gone.
     QString mimeType;
+    // Which file it is: another file put in its place changes it (a rename
+    // of the file itself does not).
+    struct Identity
+    {
+        quint64 device = 0, inode = 0;
+        bool operator==(const Identity&) const = default;
+    } identity;
 
-    bool operator==(const FileFacts&) const = default;
+    // Equal when they tell the same of the file (what a shelf shows of
+    // it); the identity is not compared.
+    bool operator==(const FileFacts& o) const
+    {
+        return exists == o.exists && isDir == o.isDir && size == o.size && mimeType == o.mimeType;
+    }
+    // Whether they tell of the same contents: the same file, of the same
+    // size (whatever the type told of it). A write that keeps the size is
+    // not told apart by its time: a file system that cannot be trusted (a
+    // stalled network mount among them) may give a new modification time
+    // on every look, and each new read of contents there would hold a
+    // thread for good.
+    bool sameContents(const FileFacts& o) const
+    {
+        return exists == o.exists && isDir == o.isDir && size == o.size && identity == o.identity;
+    }
 
     // Asks the file system, on the calling thread (which may block). With
     // `sniff` false the contents are never read: a name that does not tell

@@ -13,13 +13,23 @@ QString ShelfItem::path() const { return NativePath::display(m_nativePath); }
 
 QString ShelfItem::displayName() const { return NativePath::displayName(m_nativePath); }
 
-void ShelfItem::setFacts(const FileFacts& facts)
+bool ShelfItem::setFacts(const FileFacts& facts, quint64 asked)
 {
+    if (asked < m_factsAsked)
+        return false;
+    m_factsAsked = asked;
+    if (m_facts && !m_facts->sameContents(facts)) {
+        // Written or replaced: the preview showed what is no longer there.
+        ++m_contentsVersion;
+        m_hasPreview = false;
+        m_thumbnail = QImage();
+    }
     // A type learnt from the file itself changes the icon (until a preview
     // arrives, which always wins).
     if (!m_hasPreview && (!m_facts || m_facts->mimeType != facts.mimeType))
         m_thumbnail = QImage();
     m_facts = facts;
+    return true;
 }
 
 QString ShelfItem::mimeType() const

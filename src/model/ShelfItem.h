@@ -13,7 +13,8 @@
 // One file held by a shelf. Items are compared by identity only: two
 // ShelfItem pointers are the same item exactly when they point at the same
 // object. The picture starts as the icon of the file's type and is replaced
-// at most once by a preview thumbnail.
+// by a preview thumbnail; when the file's contents change, it is the icon
+// again until a preview of the new contents arrives.
 class ShelfItem
 {
 public:
@@ -39,7 +40,14 @@ public:
     // What the file system last said about the file; nothing until the
     // first answer has arrived (it is asked off the UI thread).
     const std::optional<FileFacts>& facts() const { return m_facts; }
-    void setFacts(const FileFacts& facts);
+    // Takes the facts of an answer to the request numbered `asked` (numbers
+    // grow with each request): an answer to a request older than the one
+    // whose facts it holds comes late and is ignored. Answers whether the
+    // facts were taken.
+    bool setFacts(const FileFacts& facts, quint64 asked);
+    // Grows each time the facts tell of other contents than before; a
+    // preview made of older contents is stale.
+    int contentsVersion() const { return m_contentsVersion; }
     // The file's MIME type: from its facts, else from its name.
     QString mimeType() const;
 
@@ -56,6 +64,8 @@ private:
     bool m_isTemporary;
     bool m_hasPreview = false;
     std::optional<FileFacts> m_facts;
+    quint64 m_factsAsked = 0;
+    int m_contentsVersion = 0;
     // The icon is looked up on first use: a shelf may take thousands of
     // files at once and only ever draws a few of them.
     mutable QImage m_thumbnail;

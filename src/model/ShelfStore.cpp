@@ -1,6 +1,7 @@
 #include "model/ShelfStore.h"
 
 #include "core/NativePath.h"
+#include "model/FactsWatcher.h"
 #include "platform/Thumbnailer.h"
 
 #include <QSet>
@@ -29,7 +30,15 @@ QList<QByteArray> pathsOf(const QList<ShelfItemPtr>& items)
     return paths;
 }
 
+// Numbers the requests for facts, so that an answer that comes after the
+// answer to a later request is known to be stale. Main thread.
+quint64 lastAsked = 0;
+
 } // namespace
+
+ShelfStore::ShelfStore() = default;
+
+ShelfStore::~ShelfStore() = default;
 
 QList<ShelfItemPtr> ShelfStore::makeItems(const QList<QUrl>& urls, bool temporary)
 {
@@ -71,10 +80,26 @@ void ShelfStore::add(const QList<ShelfItemPtr>& made)
     const std::shared_ptr<WeakItems> weakItems = weakly(added);
     const QList<QByteArray> paths = pathsOf(added);
     loadThumbnails(weakItems, paths);
-    loadFacts(weakItems, paths);
+    loadFacts(weakItems, paths, Sniff::Always);
+    follow(added);
     if (onChange)
         onChange();
 }
+
+void ShelfStore::follow(const QList<ShelfItemPtr>& added)
+{
+    if (!m_facts) {
+        const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+        m_facts = std::make_unique<FactsWatcher>(
+            [weakStore](const QList<ShelfItemPtr>& among, std::function<void()> answered) {
+                if (ShelfStorePtr store = weakStore.lock())
+                    store->refresh(among, std::move(answered));
+            });
+    }
+    m_facts->follow(added);
+}
+
+qsizetype ShelfStore::followedCount() const { return m_facts ? m_facts->followedCount() : 0; }
 
 void ShelfStore::remove(const QList<ShelfItemPtr>& victims)
 {
@@ -82,26 +107,80 @@ void ShelfStore::remove(const QList<ShelfItemPtr>& victims)
     gone.reserve(victims.size());
     for (const ShelfItemPtr& v : victims)
         gone.insert(v.get());
+    // Before `items` changes: `victims` may be `items` itself.
+    if (m_facts)
+        m_facts->forget(victims);
     items.removeIf([&](const ShelfItemPtr& item) { return gone.contains(item.get()); });
     if (onChange)
         onChange();
 }
 
+bool ShelfStore::learn(const ShelfItemPtr& item, FileFacts fresh, quint64 asked,
+                       QList<ShelfItemPtr>& rewritten)
+{
+    const std::optional<FileFacts> was = item->facts();
+    // A type read from the contents earlier stands until the contents are
+    // read again; a probe that looked only at names cannot tell it.
+    if (was && fresh.exists && fresh.typeIsUnknown())
+        fresh.mimeType = was->mimeType;
+    const int version = item->contentsVersion();
+    if (!item->setFacts(fresh, asked))
+        return false;
+    // Rewritten, the item shows its icon until a preview of the new contents
+    // arrives.
+    if (item->contentsVersion() == version)
+        return was != fresh;
+    rewritten << item;
+    return true;
+}
+
 void ShelfStore::loadFacts(const std::shared_ptr<WeakItems>& weakItems,
-                           const QList<QByteArray>& paths)
+                           const QList<QByteArray>& paths, Sniff sniff,
+                           std::function<void()> answered)
 {
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
-    FileProbe::request(paths, true,
-                       [weakItems, weakStore](const QList<FileFacts>& facts) {
-                           for (size_t i = 0; i < weakItems->size(); ++i) {
-                               if (ShelfItemPtr item = weakItems->at(i).lock())
-                                   item->setFacts(facts.at(qsizetype(i)));
-                           }
-                           if (ShelfStorePtr store = weakStore.lock()) {
-                               if (store->onChange)
-                                   store->onChange();
-                           }
-                       });
+    const quint64 asked = ++lastAsked;
+    auto first = std::make_shared<bool>(true);
+    FileProbe::request(
+        paths, sniff == Sniff::Always,
+        [weakItems, weakStore, paths, sniff, asked, first,
+         answered = std::move(answered)](const QList<FileFacts>& facts) {
+            bool learnt = false;
+            QList<ShelfItemPtr> rewritten, toSniff;
+            QList<QByteArray> toSniffPaths;
+            for (size_t i = 0; i < weakItems->size(); ++i) {
+                const ShelfItemPtr item = weakItems->at(i).lock();
+                if (!item)
+                    continue;
+                const FileFacts& fresh = facts.at(qsizetype(i));
+                const qsizetype before = rewritten.size();
+                learnt = learn(item, fresh, asked, rewritten) || learnt;
+                // New contents whose name does not tell their type.
+                const bool unknown = rewritten.size() > before && fresh.typeIsUnknown();
+                if (sniff == Sniff::WhereChanged && unknown) {
+                    toSniff << item;
+                    toSniffPaths << paths.at(qsizetype(i));
+                }
+            }
+            if (ShelfStorePtr store = weakStore.lock()) {
+                if (!rewritten.isEmpty())
+                    store->loadThumbnails(weakly(rewritten), pathsOf(rewritten));
+                if (!toSniff.isEmpty())
+                    store->loadFacts(weakly(toSniff), toSniffPaths, Sniff::Always);
+                if (learnt && store->onChange)
+                    store->onChange();
+            }
+            if (*first) {
+                *first = false;
+                if (answered)
+                    answered();
+            }
+        });
+}
+
+void ShelfStore::refresh(const QList<ShelfItemPtr>& among, std::function<void()> answered)
+{
+    loadFacts(weakly(among), pathsOf(among), Sniff::WhereChanged, std::move(answered));
 }
 
 void ShelfStore::pruneMissing(const QList<ShelfItemPtr>& among,
@@ -110,33 +189,30 @@ void ShelfStore::pruneMissing(const QList<ShelfItemPtr>& among,
     const QList<ShelfItemPtr> asked = among.isEmpty() ? items : among;
     const std::shared_ptr<WeakItems> weakItems = weakly(asked);
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+    const quint64 number = ++lastAsked;
     FileProbe::request(
         pathsOf(asked), false,
-        [weakItems, weakStore, then = std::move(then)](const QList<FileFacts>& facts) {
+        [weakItems, weakStore, number, then = std::move(then)](const QList<FileFacts>& facts) {
             ShelfStorePtr store = weakStore.lock();
             if (!store)
                 return;
             QSet<const ShelfItem*> held;
             for (const ShelfItemPtr& item : std::as_const(store->items))
                 held.insert(item.get());
-            QList<ShelfItemPtr> missing;
+            QList<ShelfItemPtr> missing, rewritten;
             bool learnt = false;
             for (size_t i = 0; i < weakItems->size(); ++i) {
                 ShelfItemPtr item = weakItems->at(i).lock();
                 if (!item || !held.contains(item.get()))
                     continue;
-                FileFacts fresh = facts.at(qsizetype(i));
-                // A type read from the contents earlier still holds for the
-                // same file; this probe only looked at names.
-                if (item->facts() && fresh.exists && fresh.typeIsUnknown())
-                    fresh.mimeType = item->facts()->mimeType;
-                if (item->facts() != fresh) {
-                    item->setFacts(fresh);
-                    learnt = true;
-                }
+                const FileFacts& fresh = facts.at(qsizetype(i));
+                learnt = learn(item, fresh, number, rewritten) || learnt;
                 if (!fresh.exists)
                     missing << item;
             }
+            rewritten.removeIf([&](const ShelfItemPtr& item) { return missing.contains(item); });
+            if (!rewritten.isEmpty())
+                store->loadThumbnails(weakly(rewritten), pathsOf(rewritten));
             if (!missing.isEmpty())
                 store->remove(missing);
             else if (learnt && store->onChange)
@@ -150,6 +226,13 @@ void ShelfStore::loadThumbnails(const std::shared_ptr<WeakItems>& weakItems,
                                 const QList<QByteArray>& paths)
 {
     const std::weak_ptr<ShelfStore> weakStore = weak_from_this();
+    // The contents each preview is made of: one of older contents is stale.
+    auto versions = std::make_shared<std::vector<int>>();
+    versions->reserve(weakItems->size());
+    for (const std::weak_ptr<ShelfItem>& weak : *weakItems) {
+        const ShelfItemPtr item = weak.lock();
+        versions->push_back(item ? item->contentsVersion() : -1);
+    }
     // A file whose item has gone (its shelf closed) is not thumbnailed.
     const auto wanted = [weakItems](qsizetype index) {
         return index >= 0 && size_t(index) < weakItems->size() &&
@@ -157,13 +240,15 @@ void ShelfStore::loadThumbnails(const std::shared_ptr<WeakItems>& weakItems,
     };
     Thumbnailer::shared().requestWanted(
         paths, Thumbnailer::preferredPixelSize(),
-        [weakItems, weakStore](qsizetype index, const QImage& image) {
+        [weakItems, weakStore, versions](qsizetype index, const QImage& image) {
             if (image.isNull() || index < 0 || size_t(index) >= weakItems->size())
                 return;
             // The item is updated even when it has left the shelf in the
             // meantime; the shelf, if it is still open, redraws.
-            if (ShelfItemPtr item = weakItems->at(size_t(index)).lock())
-                item->setThumbnail(image);
+            const ShelfItemPtr item = weakItems->at(size_t(index)).lock();
+            if (!item || item->contentsVersion() != versions->at(size_t(index)))
+                return;
+            item->setThumbnail(image);
             if (ShelfStorePtr store = weakStore.lock()) {
                 if (store->onChange)
                     store->onChange();

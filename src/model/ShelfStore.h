@@ -10,16 +10,20 @@
 #include <memory>
 #include <vector>
 
+class FactsWatcher;
+
 // The ordered items of one shelf, oldest first, and the one place through
 // which they change. Views read `items`; every change ends in one call of
-// `onChange`. Main thread only.
+// `onChange`. Main thread only. While a file is held, a write to it or
+// another file put in its place is read again (see FactsWatcher).
 //
 // A store must be owned by a std::shared_ptr: thumbnails that arrive after
 // the shelf has gone find it through a weak reference and are dropped.
 class ShelfStore : public std::enable_shared_from_this<ShelfStore>
 {
 public:
-    ShelfStore() = default;
+    ShelfStore();
+    ~ShelfStore();
     ShelfStore(const ShelfStore&) = delete;
     ShelfStore& operator=(const ShelfStore&) = delete;
 
@@ -35,6 +39,7 @@ public:
     // (web links, other hosts, relative paths) are skipped. Calls onChange
     // once if anything was added; then, off the UI thread, asks for each new
     // file's facts and preview, and calls onChange once more per answer.
+    // From then on its file is followed (written, truncated, replaced).
     void add(const QList<QUrl>& urls, bool temporary);
     // The same for items made beforehand with makeItems(), on any thread (a
     // request of a hundred thousand files makes them off the UI thread).
@@ -52,6 +57,13 @@ public:
     // exists.
     void pruneMissing(const QList<ShelfItemPtr>& among = {},
                       std::function<void(qsizetype removed)> then = {});
+    // Asks the file system again, off the UI thread, about these items'
+    // files; where the contents changed, their types (if their names do not
+    // tell them) and previews are read again. Calls onChange once per answer
+    // that told something new, and `answered` once the first answer is in.
+    void refresh(const QList<ShelfItemPtr>& among, std::function<void()> answered = {});
+    // The items whose files are followed for changes.
+    qsizetype followedCount() const;
 
     // "Empty shelf", the one item's name, or "N items".
     QString summary() const;
@@ -62,7 +74,19 @@ private:
     // New items, held weakly (a closed shelf's items go), and their paths.
     using WeakItems = std::vector<std::weak_ptr<ShelfItem>>;
     void loadThumbnails(const std::shared_ptr<WeakItems>& weakItems, const QList<QByteArray>& paths);
-    void loadFacts(const std::shared_ptr<WeakItems>& weakItems, const QList<QByteArray>& paths);
+    // Whether the contents of files are read for their types: always, or
+    // only where the contents changed since they were last looked at.
+    enum class Sniff { Always, WhereChanged };
+    void loadFacts(const std::shared_ptr<WeakItems>& weakItems, const QList<QByteArray>& paths,
+                   Sniff sniff, std::function<void()> answered = {});
+    // Takes the answer to request `asked` for one item; answers whether it
+    // told something new. An item whose contents changed is added to
+    // `rewritten`.
+    static bool learn(const ShelfItemPtr& item, FileFacts fresh, quint64 asked,
+                      QList<ShelfItemPtr>& rewritten);
+    void follow(const QList<ShelfItemPtr>& added);
+
+    std::unique_ptr<FactsWatcher> m_facts;
 };
 
 using ShelfStorePtr = std::shared_ptr<ShelfStore>;

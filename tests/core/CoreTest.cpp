@@ -1,4 +1,6 @@
-// What the file system says about a file, the preferences.
+// What the file system says about a file, the preferences, when changes
+// are looked at.
+#include "core/Coalescer.h"
 #include "core/FileFacts.h"
 #include "core/Prefs.h"
 
@@ -22,8 +24,8 @@ TEST(FileFactsTest, WhatTheFileSystemSays)
     TestEnv::writeFile(base + "/noname", "plain words\n");
     TestEnv::writePng(dir.filePath("picture"));
     ASSERT_EQ(::mkfifo(QByteArray(base + "/pipe").constData(), 0600), 0);
-    EXPECT_EQ(FileFacts::probe(base + "/notes.txt"), (FileFacts{true, false, 5, "text/plain"}));
-    EXPECT_EQ(FileFacts::probe(base), (FileFacts{true, true, 0, "inode/directory"}));
+    EXPECT_EQ(FileFacts::probe(base + "/notes.txt"), (FileFacts{true, false, 5, "text/plain", {}}));
+    EXPECT_EQ(FileFacts::probe(base), (FileFacts{true, true, 0, "inode/directory", {}}));
     EXPECT_EQ(FileFacts::probe(base + "/missing"), FileFacts{});
     EXPECT_EQ(FileFacts::probe(base + "/pipe").mimeType, "inode/fifo") << "never opened";
     // A name that does not tell: the contents do, unless asked not to read.
@@ -65,5 +67,53 @@ TEST(PrefsTest, StoredValuesWinOverDefaultsThatCountOnceRegistered)
     EXPECT_TRUE(Prefs::value(Prefs::shakeEnabled));
     EXPECT_TRUE(Prefs::fileName().startsWith(QDir::homePath()));
 }
+
+// One step at a time `at` (ms): key `touch` changes (a negative one is
+// forgotten), or with no key, the due keys are taken: `due`, then `next`.
+struct CoalesceStep
+{
+    qint64 at;
+    int touch = 0;
+    QList<int> due = {};
+    std::optional<qint64> next = {};
+};
+struct CoalesceCase
+{
+    const char* name;
+    std::vector<CoalesceStep> steps;
+};
+void PrintTo(const CoalesceCase& c, std::ostream* os) { *os << c.name; }
+
+class CoalescerTest : public ::testing::TestWithParam<CoalesceCase>
+{
+};
+
+TEST_P(CoalescerTest, DueWhenQuietOrAtTheLatestTheLongestAfterTheFirstChange)
+{
+    Coalescer<int> c(100, 300);
+    for (const CoalesceStep& step : GetParam().steps) {
+        if (step.touch > 0) {
+            c.touch(step.touch, step.at);
+        } else if (step.touch < 0) {
+            c.forget(-step.touch);
+        } else {
+            QList<int> due = c.takeDue(step.at);
+            std::sort(due.begin(), due.end());
+            EXPECT_EQ(due, step.due) << "at " << step.at;
+            EXPECT_EQ(c.nextDue(), step.next) << "at " << step.at;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, CoalescerTest,
+    ::testing::Values(
+        CoalesceCase{"OneChange", {{0, 1}, {99, 0, {}, 100}, {100, 0, {1}}}},
+        CoalesceCase{"ChangesPushItBack", {{0, 1}, {50, 1}, {120, 1}, {219, 0, {}, 220}, {220, 0, {1}}}},
+        CoalesceCase{"ChangesWithoutAPause",
+                     {{0, 1}, {90, 1}, {180, 1}, {270, 1}, {299, 0, {}, 300}, {300, 0, {1}}, {360, 1}, {459, 0, {}, 460}}},
+        CoalesceCase{"KeysApart", {{0, 1}, {50, 2}, {100, 0, {1}, 150}, {150, 0, {2}}}},
+        CoalesceCase{"Forgotten", {{0, 1}, {10, 2}, {20, -1}, {110, 0, {2}}, {500, 0, {}}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

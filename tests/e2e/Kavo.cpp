@@ -87,7 +87,7 @@ std::optional<Shelves> Kavo::list() const
         if (f.size() != 4 || !s["items"].isArray() || !s["visible"].isBool())
             return std::nullopt;
         shelves << ListedShelf{QRect(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt()), s["visible"].toBool(),
-                               s["mode"].toString(), {}};
+                               s["mode"].toString(), {}, s["title"].toString(), s["detail"].toString()};
         for (const QJsonValue& i : s["items"].toArray()) {
             if (!i["path"].isString() || !i["temporary"].isBool())
                 return std::nullopt;

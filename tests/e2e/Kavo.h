@@ -22,6 +22,7 @@ struct ListedShelf
     bool visible = false;
     QString mode;
     QList<Item> items;
+    QString title, detail; // the footer's lines
 
     QStringList paths() const
     {

@@ -1,5 +1,6 @@
-// Files dragged out of a shelf and moved away later leave it even when the
-// user's inotify instances or watches are used up by other programs. Kavo
+// Files dragged out of a shelf and moved away later leave it, and files
+// written on are measured again, even when the user's inotify instances or
+// watches are used up by other programs. Kavo
 // runs as a user of the test's own, whose limits a helper process holds, so
 // the machine's own user keeps its limits.
 #include "Kavo.h"
@@ -96,7 +97,7 @@ protected:
     Pcmanfm target;
 };
 
-TEST_P(WatchLimitsE2E, FilesMovedAwayLaterLeaveTheShelf)
+TEST_P(WatchLimitsE2E, FilesWrittenOnOrMovedAwayLaterAreSeen)
 {
     if (::getuid() != 0) {
         GTEST_SKIP() << "needs root to play another user";
@@ -148,9 +149,15 @@ TEST_P(WatchLimitsE2E, FilesMovedAwayLaterLeaveTheShelf)
     TestEnv::processEventsFor(2500);
     ASSERT_EQ(kavo.list().value_or(Shelves{}).value(0).paths(), QStringList{file});
 
+    // Written on, the file is measured again on a later look.
+    const QString before = kavo.list().value_or(Shelves{}).value(0).detail;
+    ASSERT_EQ(Program::run("/bin/sh", {"-c", "head -c 2000 /dev/zero >> \"$1\"", "sh", file}), 0);
+    Shelves last;
+    EXPECT_TRUE(kavo.waitForShelves([&](const Shelves& s) { return s.value(0).detail != before; }, &last, 45000))
+        << before.toStdString();
+
     // Moved away afterwards, as by another program: the shelf empties and closes.
     ASSERT_TRUE(QFile::rename(file, root + "/away/report.txt"));
-    Shelves last;
     EXPECT_TRUE(kavo.waitForShelves([](const Shelves& s) { return s.isEmpty(); }, &last, 45000)) << describe(last);
     const std::string log = kavo.errors();
     EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;

@@ -1,4 +1,5 @@
-// A shelf's items: adding, what vanished, and the two texts that describe it.
+// A shelf's items: adding, what vanished, files written while held, and the
+// two texts that describe it.
 #include "core/NativePath.h"
 #include "model/ShelfStore.h"
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QProcess>
 
 #include <ostream>
 
@@ -72,6 +74,62 @@ TEST_F(ShelfStoreTest, PruningAsksOffTheUiThreadAndRemovesOnlyWhatVanished)
     EXPECT_EQ(prune({}), 1);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(store->items.size(), 2);
+}
+
+TEST_F(ShelfStoreTest, AFileWrittenWhileHeldIsReadAgainNowAndThenAndWhenDone)
+{
+    TestFiles files;
+    const QString path = files.make(1)[0].toLocalFile();
+    store->add({file(path)}, false);
+    ASSERT_TRUE(factsArrived(*store));
+    const ShelfItemPtr item = store->items[0];
+    const qint64 before = item->facts()->size;
+    changes = 0;
+    // A thousand small writes by another program, for longer than a file
+    // that keeps changing waits to be read.
+    QProcess writer;
+    writer.start("python3", {"-c",
+                             "import sys, time\nf = open(sys.argv[1], 'ab', 0)\n"
+                             "for i in range(1000):\n    f.write(b'y' * 16)\n    time.sleep(0.003)",
+                             path});
+    ASSERT_TRUE(writer.waitForStarted());
+    bool whileWritten = false;
+    ASSERT_TRUE(TestEnv::waitUntil(
+        [&] {
+            whileWritten = whileWritten || (item->facts()->size > before && writer.state() == QProcess::Running);
+            return writer.state() == QProcess::NotRunning && item->facts()->size == before + 16000;
+        },
+        20000))
+        << item->facts()->size;
+    EXPECT_TRUE(whileWritten) << "read only once the writing ended";
+    EXPECT_LT(changes, 20) << "read on every write";
+    EXPECT_EQ(writer.exitCode(), 0);
+}
+
+TEST_F(ShelfStoreTest, APreviewOfContentsWrittenOverIsNotShown)
+{
+    TestFiles files;
+    const QString path = files.make(1)[0].toLocalFile();
+    store->add({file(path)}, false);
+    ASSERT_TRUE(factsArrived(*store));
+    const ShelfItemPtr item = store->items[0];
+    ASSERT_EQ(thumbnails->pending.size(), 1u);
+    const auto rewrite = [&](int size) {
+        return TestEnv::writeFile(path, QByteArray(size, 'z')) &&
+               TestEnv::waitUntil([&] { return item->facts()->size == size; });
+    };
+    ASSERT_TRUE(rewrite(5000));
+    ASSERT_EQ(thumbnails->pending.size(), 2u) << "a preview of the new contents";
+    thumbnails->deliver(0);
+    TestEnv::processEventsFor(100);
+    EXPECT_FALSE(item->hasPreview()) << "a preview of the old contents";
+    thumbnails->deliver(1);
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return item->hasPreview(); }));
+    ASSERT_TRUE(rewrite(10));
+    EXPECT_FALSE(item->hasPreview()) << "the icon until a preview of what is there now";
+    EXPECT_EQ(store->followedCount(), 1);
+    store->remove(store->items);
+    EXPECT_EQ(store->followedCount(), 0);
 }
 
 // What a shelf holds ("name:bytes" files, "name/" folders, "name!" missing,

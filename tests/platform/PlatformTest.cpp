@@ -85,6 +85,11 @@ TEST_F(ThumbnailerTest, WhatIsMadeIsCachedPrivatelyForLaterShelvesAndRemadeWhenT
     // A later shelf, in the next session, decodes nothing.
     ASSERT_TRUE(garble(1700000000));
     EXPECT_EQ(FreedesktopThumbnailer().makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(256, 256));
+    // Written on within the same second (its writer had not finished), the
+    // file is told apart by its size.
+    TestEnv::writePng(photo, 400, 200);
+    ASSERT_TRUE(setMtime(1700000000));
+    EXPECT_EQ(FreedesktopThumbnailer().makeThumbnail(QFile::encodeName(photo), 256).size(), QSize(256, 128));
     // A changed file gets a new thumbnail; a broken entry is passed over and
     // written again.
     TestEnv::writePng(photo, 400, 200);

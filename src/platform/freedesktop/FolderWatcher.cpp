@@ -17,8 +17,10 @@
 
 namespace {
 
-constexpr uint32_t gone = IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT |
-                          IN_ONLYDIR;
+constexpr uint32_t gone = IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
+// A file written (while it is being written, and when its writer closes it),
+// truncated, or put in place by a creation or a rename.
+constexpr uint32_t written = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_MOVED_TO;
 
 // The coarsest clock tick of the file systems Kavo meets (FAT's two seconds).
 constexpr time_t clockTickSeconds = 2;
@@ -46,8 +48,13 @@ FolderWatcher& FolderWatcher::shared()
     return *watcher;
 }
 
-FolderWatcher::FolderWatcher() : m_pollTimer(new QTimer(this))
+FolderWatcher::FolderWatcher() : m_writesRest(new QTimer(this)), m_pollTimer(new QTimer(this))
 {
+    m_writesRest->setSingleShot(true);
+    connect(m_writesRest, &QTimer::timeout, this, [this] {
+        if (m_notifier)
+            m_notifier->setEnabled(true);
+    });
     m_pollTimer->setSingleShot(true);
     connect(m_pollTimer, &QTimer::timeout, this, &FolderWatcher::poll);
     openInotify();
@@ -65,25 +72,48 @@ bool FolderWatcher::openInotify()
     return true;
 }
 
+FolderWatcher::Folder& FolderWatcher::listen(const QByteArray& folder, int token, bool* fresh)
+{
+    m_tokens.insert(token, folder);
+    *fresh = !m_folders.contains(folder);
+    return m_folders[folder];
+}
+
 int FolderWatcher::watch(const QByteArray& folder, Listener listener)
 {
     const int token = m_nextToken++;
-    m_tokens.insert(token, folder);
-    const bool fresh = !m_folders.contains(folder);
-    Folder& f = m_folders[folder];
-    f.listeners.insert(token, std::move(listener));
-    if (!fresh) {
+    bool fresh = false;
+    listen(folder, token, &fresh).listeners.insert(token, std::move(listener));
+    if (fresh) {
+        startWatch(folder);
+    } else {
         // Already watched: this listener checks once now, like the first.
         QMetaObject::invokeMethod(
             this, [this, folder] { notify(folder); }, Qt::QueuedConnection);
-        return token;
     }
+    return token;
+}
+
+int FolderWatcher::watchChanges(const QByteArray& folder, ChangeListener listener)
+{
+    const int token = m_nextToken++;
+    bool fresh = false;
+    listen(folder, token, &fresh).changeListeners.insert(token, std::move(listener));
+    // A folder watched already tells this listener of every change from now on.
+    if (fresh)
+        startWatch(folder);
+    return token;
+}
+
+void FolderWatcher::startWatch(const QByteArray& folder)
+{
     // Other programs may have given back the instances they held.
     if (m_fd < 0)
         openInotify();
     const int fd = m_fd, openError = m_openError;
     Background::run([fd, openError, folder] {
-        const int wd = fd < 0 ? -1 : inotify_add_watch(fd, folder.constData(), gone);
+        const int wd =
+            fd < 0 ? -1 : inotify_add_watch(fd, folder.constData(), gone | written | IN_ONLYDIR);
         const int error = fd < 0 ? openError : wd < 0 ? errno : 0;
         // Taken before the listeners are first told, so that whatever
         // leaves after their check changes the stamp.
@@ -93,7 +123,6 @@ int FolderWatcher::watch(const QByteArray& folder, Listener listener)
             [folder, wd, error, stamp] { shared().added(folder, wd, error, stamp); },
             Qt::QueuedConnection);
     });
-    return token;
 }
 
 void FolderWatcher::added(const QByteArray& folder, int wd, int error, const Stamp& stamp)
@@ -118,6 +147,7 @@ void FolderWatcher::added(const QByteArray& folder, int wd, int error, const Sta
         schedulePoll();
     }
     notify(folder);
+    notifyChanged(folder, {});
 }
 
 void FolderWatcher::unwatch(int token)
@@ -131,7 +161,8 @@ void FolderWatcher::unwatch(int token)
     if (it == m_folders.end())
         return;
     it->listeners.remove(token);
-    if (!it->listeners.isEmpty())
+    it->changeListeners.remove(token);
+    if (!it->listeners.isEmpty() || !it->changeListeners.isEmpty())
         return;
     const int wd = it->wd;
     const bool polled = it->polled;
@@ -163,7 +194,8 @@ void FolderWatcher::readInotify(int fd, const std::function<void(const inotify_e
 
 void FolderWatcher::readEvents()
 {
-    QSet<QByteArray> touched;
+    QSet<QByteArray> left, allChanged;
+    QHash<QByteArray, QSet<QByteArray>> changed;
     bool overflow = false;
     readInotify(m_fd, [&](const inotify_event& event) {
         if (event.mask & IN_Q_OVERFLOW) {
@@ -171,23 +203,45 @@ void FolderWatcher::readEvents()
             return;
         }
         const QList<QByteArray> folders = m_byWatch.values(event.wd);
-        for (const QByteArray& folder : folders)
-            touched.insert(folder);
+        if (event.mask & (gone | IN_IGNORED)) {
+            for (const QByteArray& folder : folders)
+                left.insert(folder);
+        }
+        if ((event.mask & written) && event.len > 0) {
+            // The name is padded with NULs.
+            const QByteArray name(event.name);
+            for (const QByteArray& folder : folders)
+                changed[folder].insert(name);
+        }
         if (event.mask & IN_IGNORED) {
-            // The folder went (or its file system): the watch is over.
+            // The folder went (or its file system): the watch is over, and
+            // what it held may be gone or other files.
             m_byWatch.remove(event.wd);
             for (const QByteArray& folder : folders) {
+                allChanged.insert(folder);
                 if (m_folders.contains(folder))
                     m_folders[folder].wd = -1;
             }
         }
     });
     if (overflow) {
-        for (auto it = m_folders.cbegin(); it != m_folders.cend(); ++it)
-            touched.insert(it.key());
+        for (auto it = m_folders.cbegin(); it != m_folders.cend(); ++it) {
+            left.insert(it.key());
+            allChanged.insert(it.key());
+        }
     }
-    for (const QByteArray& folder : std::as_const(touched))
+    if (!changed.isEmpty() && m_notifier) {
+        m_notifier->setEnabled(false);
+        m_writesRest->start(writesRestFor);
+    }
+    for (const QByteArray& folder : std::as_const(left))
         notify(folder);
+    for (const QByteArray& folder : std::as_const(allChanged))
+        notifyChanged(folder, {});
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
+        if (!allChanged.contains(it.key()))
+            notifyChanged(it.key(), it.value());
+    }
 }
 
 void FolderWatcher::notify(const QByteArray& folder)
@@ -199,6 +253,16 @@ void FolderWatcher::notify(const QByteArray& folder)
     const QList<Listener> listeners = it->listeners.values();
     for (const Listener& listener : listeners)
         listener();
+}
+
+void FolderWatcher::notifyChanged(const QByteArray& folder, const QSet<QByteArray>& names)
+{
+    const auto it = m_folders.constFind(folder);
+    if (it == m_folders.constEnd())
+        return;
+    const QList<ChangeListener> listeners = it->changeListeners.values();
+    for (const ChangeListener& listener : listeners)
+        listener(names);
 }
 
 void FolderWatcher::warnOnce(int error)
@@ -253,9 +317,10 @@ void FolderWatcher::lookAtQueued()
 void FolderWatcher::looked(const QByteArray& folder, const Stamp& stamp)
 {
     --m_looking;
-    bool tell = false;
+    bool tell = false, polled = false;
     const auto it = m_folders.find(folder);
     if (it != m_folders.end() && it->polled) {
+        polled = true;
         it->looking = false;
         const bool changed = stamp.facts != it->stamp.facts;
         tell = changed || it->stamp.recent;
@@ -266,6 +331,10 @@ void FolderWatcher::looked(const QByteArray& folder, const Stamp& stamp)
     lookAtQueued();
     if (tell)
         notify(folder);
+    // A write changes a file, not its folder: those who follow the files'
+    // contents look at them on every look.
+    if (polled)
+        notifyChanged(folder, {});
 }
 
 FolderWatcher::Stamp FolderWatcher::Stamp::of(const QByteArray& folder)

@@ -13,10 +13,11 @@ class QSocketNotifier;
 class QTimer;
 
 // Tells when entries leave a folder (deleted, or moved elsewhere) or the
-// folder itself goes, through one inotify instance for the whole process.
-// Where inotify cannot watch a folder (the user's inotify instances or
-// watches are used up by other programs), the folder is looked at on a slow
-// timer instead, off the UI thread, for as long as it is watched.
+// folder itself goes, and which entries are written or put in place, through
+// one inotify instance (and one inotify watch a folder) for the whole
+// process. Where inotify cannot watch a folder (the user's inotify instances
+// or watches are used up by other programs), the folder is looked at on a
+// slow timer instead, off the UI thread, for as long as it is watched.
 // Folders are given as path bytes. Main thread.
 class FolderWatcher : public QObject
 {
@@ -27,11 +28,18 @@ public:
     // Something left the folder, or watching it has just begun (so nothing
     // that happened while the watch was being set up goes unseen).
     using Listener = std::function<void()>;
+    // The names of entries that were written, truncated, created, or moved
+    // or renamed into the folder (replacing what was there); no names: any
+    // entry may have changed (watching has just begun, events were lost, or
+    // the folder is looked at on the timer and cannot tell).
+    using ChangeListener = std::function<void(const QSet<QByteArray>& names)>;
 
     // Starts watching `folder` for the listener; answers a token for
     // unwatch(). The watch is set up off the UI thread (looking a folder up
     // on a stalled mount may block).
     int watch(const QByteArray& folder, Listener listener);
+    // The same for changes of the folder's entries.
+    int watchChanges(const QByteArray& folder, ChangeListener listener);
     void unwatch(int token);
 
     // How many folders are watched now.
@@ -46,6 +54,10 @@ private:
     static constexpr std::chrono::milliseconds firstPoll{1000}, longestPoll{30000};
     // Folders looked at at once (a folder on a stalled mount holds one up).
     static constexpr int pollsAtOnce = 4;
+    // After events of writes, the next ones are read this much later: a
+    // file written in many small writes wakes the program a few times, and
+    // the kernel folds the repeated events in the meantime.
+    static constexpr std::chrono::milliseconds writesRestFor{50};
 
     // What stat() says of a folder: it changes when an entry leaves it or
     // the folder is moved, replaced or gone.
@@ -65,13 +77,17 @@ private:
         bool looking = false; // a look is queued or under way
         Stamp stamp;
         QHash<int, Listener> listeners;
+        QHash<int, ChangeListener> changeListeners;
     };
 
     FolderWatcher();
     bool openInotify();
     void added(const QByteArray& folder, int wd, int error, const Stamp& stamp);
     void readEvents();
+    Folder& listen(const QByteArray& folder, int token, bool* fresh);
+    void startWatch(const QByteArray& folder);
     void notify(const QByteArray& folder);
+    void notifyChanged(const QByteArray& folder, const QSet<QByteArray>& names);
     void warnOnce(int error);
     void schedulePoll();
     void poll();
@@ -81,6 +97,7 @@ private:
     int m_fd = -1;
     int m_openError = 0;
     QSocketNotifier* m_notifier = nullptr;
+    QTimer* m_writesRest;
     int m_nextToken = 1;
     QHash<QByteArray, Folder> m_folders;
     QHash<int, QByteArray> m_tokens;       // token -> folder

@@ -305,15 +305,16 @@ QByteArray bigEndian(quint32 v)
     return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v);
 }
 
-// `png` with text chunks for Thumb::URI and Thumb::MTime right after the
-// signature and the header chunk; empty if it is not a PNG from Qt.
-QByteArray withThumbText(QByteArray png, const QByteArray& uri, qint64 mtime)
+// `png` with text chunks for Thumb::URI, Thumb::MTime and Thumb::Size right
+// after the signature and the header chunk; empty if it is not a PNG from Qt.
+QByteArray withThumbText(QByteArray png, const QByteArray& uri, qint64 mtime, qint64 fileSize)
 {
     if (png.size() < 33)
         return {};
     QByteArray text;
     for (const auto& [name, value] : {std::pair{QByteArray("Thumb::URI"), uri},
                                       {"Thumb::MTime", QByteArray::number(mtime)},
+                                      {"Thumb::Size", QByteArray::number(fileSize)},
                                       {"Software", "Kavo"}}) {
         const QByteArray chunk = "tEXt" + name + '\0' + value;
         const uLong crc =
@@ -325,11 +326,17 @@ QByteArray withThumbText(QByteArray png, const QByteArray& uri, qint64 mtime)
 }
 
 // Whether a cache or fail entry's text describes the file `uri` as it is.
-bool describes(const QByteArray& entry, const QByteArray& uri, qint64 mtime)
+// The modification time is in whole seconds: a file still being written in
+// the second it was thumbnailed keeps it, and its size tells it apart
+// (where the entry gives one; the size is optional).
+bool describes(const QByteArray& entry, const QByteArray& uri, qint64 mtime, qint64 fileSize)
 {
     const QHash<QByteArray, QByteArray> text = pngText(entry);
     bool ok = false;
     if (text.value("Thumb::MTime").toLongLong(&ok) != mtime || !ok)
+        return false;
+    const QByteArray size = text.value("Thumb::Size");
+    if (!size.isEmpty() && (size.toLongLong(&ok) != fileSize || !ok))
         return false;
     const QByteArray cachedUri = text.value("Thumb::URI");
     return cachedUri.isEmpty() || cachedUri == uri;
@@ -619,7 +626,7 @@ QImage FreedesktopThumbnailer::makeOwn(const QByteArray& path, int pixelSize, Pe
             return *made;
     }
     const qint64 mtime = st.st_mtim.tv_sec;
-    QImage img = fromCache(path, mtime, pixelSize);
+    QImage img = fromCache(path, mtime, st.st_size, pixelSize);
     if (!img.isNull()) {
         remember(key, img);
         return img;
@@ -627,7 +634,7 @@ QImage FreedesktopThumbnailer::makeOwn(const QByteArray& path, int pixelSize, Pe
     bool external = true;
     img = fromImageReader(path, pixelSize, st.st_size, external);
     if (!img.isNull()) {
-        toCache(path, mtime, pixelSize, img);
+        toCache(path, mtime, st.st_size, pixelSize, img);
         remember(key, img);
         return img;
     }
@@ -641,9 +648,9 @@ QImage FreedesktopThumbnailer::makeOwn(const QByteArray& path, int pixelSize, Pe
     const QByteArray uri = NativePath::toUrl(path).toEncoded();
     // A file an external thumbnailer failed on, unchanged since.
     const std::optional<QByteArray> failure = readCacheEntry(failFolder, cacheName(uri));
-    if (failure && describes(*failure, uri, mtime))
+    if (failure && describes(*failure, uri, mtime, st.st_size))
         return {};
-    pending = {path, key, mtime, pixelSize, thumbnailer};
+    pending = {path, key, mtime, st.st_size, pixelSize, thumbnailer};
     return {};
 }
 
@@ -652,7 +659,7 @@ QImage FreedesktopThumbnailer::makeExternal(const Pending& pending)
     bool failed = false;
     const QImage img = fromExternal(pending, failed);
     if (!img.isNull()) {
-        toCache(pending.path, pending.mtime, pending.pixelSize, img);
+        toCache(pending.path, pending.mtime, pending.size, pending.pixelSize, img);
         remember(pending.key, img);
     } else if (failed && !inCaches(pending.path)) {
         // Remembered as file managers do: a transparent pixel with the
@@ -664,7 +671,8 @@ QImage FreedesktopThumbnailer::makeExternal(const Pending& pending)
         buffer.open(QIODevice::WriteOnly);
         const QByteArray uri = NativePath::toUrl(pending.path).toEncoded();
         if (pixel.save(&buffer, "PNG"))
-            writeCacheEntry(failFolder, cacheName(uri), withThumbText(png, uri, pending.mtime));
+            writeCacheEntry(failFolder, cacheName(uri),
+                            withThumbText(png, uri, pending.mtime, pending.size));
     }
     return img;
 }
@@ -675,8 +683,8 @@ void FreedesktopThumbnailer::remember(const QByteArray& key, const QImage& img)
     m_memory.insert(key, new QImage(img), qsizetype(std::max<qint64>(1, img.sizeInBytes() >> 10)));
 }
 
-void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, int pixelSize,
-                                     const QImage& img) const
+void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, qint64 fileSize,
+                                     int pixelSize, const QImage& img) const
 {
     const QByteArray size = cacheSizeName(pixelSize);
     if (size.isEmpty() || inCaches(path))
@@ -690,12 +698,13 @@ void FreedesktopThumbnailer::toCache(const QByteArray& path, qint64 mtime, int p
     if (!img.save(&buffer, "PNG", 80))
         return;
     const QByteArray uri = NativePath::toUrl(path).toEncoded();
-    const QByteArray entry = withThumbText(png, uri, mtime);
+    const QByteArray entry = withThumbText(png, uri, mtime, fileSize);
     if (!entry.isEmpty())
         writeCacheEntry({"thumbnails", size}, cacheName(uri), entry);
 }
 
-QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const
+QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, qint64 fileSize,
+                                         int pixelSize) const
 {
     const QByteArray uri = NativePath::toUrl(path).toEncoded();
     QList<QByteArray> sizes;
@@ -706,7 +715,7 @@ QImage FreedesktopThumbnailer::fromCache(const QByteArray& path, qint64 mtime, i
         // A cache entry describes the file as it was: stale ones are skipped.
         const std::optional<QByteArray> entry =
             readCacheEntry({"thumbnails", size}, cacheName(uri));
-        if (!entry || !describes(*entry, uri, mtime))
+        if (!entry || !describes(*entry, uri, mtime, fileSize))
             continue;
         const QImage img = decodeSmall(*entry, "png");
         if (!img.isNull())

@@ -97,6 +97,7 @@ private:
         QByteArray path;
         QByteArray key; // in the memory cache
         qint64 mtime = 0;
+        qint64 size = 0; // of the file
         int pixelSize = 0;
         int thumbnailer = -1; // in externals(); -1: none may try
     };
@@ -115,7 +116,7 @@ private:
     QImage makeOwn(const QByteArray& path, int pixelSize, Pending& pending);
     // Runs it: what it makes is cached, a failure remembered.
     QImage makeExternal(const Pending& pending);
-    QImage fromCache(const QByteArray& path, qint64 mtime, int pixelSize) const;
+    QImage fromCache(const QByteArray& path, qint64 mtime, qint64 fileSize, int pixelSize) const;
     // `external` is cleared for pictures declaring more than maxDecodePixels.
     QImage fromImageReader(const QByteArray& path, int pixelSize, qint64 fileSize,
                            bool& external) const;
@@ -126,7 +127,8 @@ private:
     QImage fromExternal(const Pending& pending, bool& failed);
     // Writes a thumbnail made at one of the cache's sizes (128, 256, 512,
     // 1024): atomically, files 0600, the folders Kavo makes 0700.
-    void toCache(const QByteArray& path, qint64 mtime, int pixelSize, const QImage& img) const;
+    void toCache(const QByteArray& path, qint64 mtime, qint64 fileSize, int pixelSize,
+                 const QImage& img) const;
     void remember(const QByteArray& key, const QImage& img);
     const std::vector<External>& externals();
 
