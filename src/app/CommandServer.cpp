@@ -3,6 +3,8 @@
 #include "app/ShelfRegistry.h"
 #include "core/NativePath.h"
 #include "model/ShelfStore.h"
+#include "platform/Screens.h"
+#include "shelf/ElidedLabel.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfWindowController.h"
@@ -52,13 +54,18 @@ QJsonObject CommandServer::list() const
                 QJsonObject{{QStringLiteral("path"), item->path()},
                             {QStringLiteral("uri"), QString::fromUtf8(item->url().toEncoded())},
                             {QStringLiteral("temporary"), item->isTemporary()}});
-        const QRect frame = shelf->window() ? shelf->window()->geometry() : QRect();
+        // In screen pixels, as xdotool and wmctrl give them, also where Qt
+        // scales its windows.
+        const QRect frame = shelf->window() ? Screens::screenPixelFrame(shelf->window()) : QRect();
         shelves.append(QJsonObject{
             {QStringLiteral("frame"),
              QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
             {QStringLiteral("visible"), shelf->window() && shelf->window()->isVisible()},
             {QStringLiteral("mode"),
              shelf->content()->isListMode() ? QStringLiteral("list") : QStringLiteral("stack")},
+            // The footer's two lines, as the shelf shows them now.
+            {QStringLiteral("title"), shelf->content()->titleLabel()->text()},
+            {QStringLiteral("detail"), shelf->content()->detailLabel()->text()},
             {QStringLiteral("items"), items}});
     }
     return {{QStringLiteral("shelves"), shelves}};

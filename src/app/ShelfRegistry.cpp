@@ -25,6 +25,22 @@ ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigi
             }
         }
     }
+    ShelfWindowController* shelf = add();
+    shelf->show(point, origin == ShelfOrigin::Menu);
+    changed();
+    return shelf;
+}
+
+ShelfWindowController* ShelfRegistry::openShelfBeside(const QRectF& anchor)
+{
+    ShelfWindowController* shelf = add();
+    shelf->showBeside(anchor);
+    changed();
+    return shelf;
+}
+
+ShelfWindowController* ShelfRegistry::add()
+{
     auto shelf = std::make_unique<ShelfWindowController>();
     ShelfWindowController* raw = shelf.get();
     QPointer<ShelfRegistry> self(this);
@@ -38,13 +54,27 @@ ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigi
                 // Released later: this runs inside the shelf's own animation.
                 it->release()->deleteLater();
                 list.erase(it);
+                self->changed();
                 break;
             }
         }
     };
+    // Told after the shelf's own view has heard of the change; the shelf
+    // stops the store's calls when it goes.
+    shelf->store()->onChange = [self, forShelf = shelf->store()->onChange] {
+        if (forShelf)
+            forShelf();
+        if (self)
+            self->changed();
+    };
     m_shelves.push_back(std::move(shelf));
-    raw->show(point, origin == ShelfOrigin::Menu);
     return raw;
+}
+
+void ShelfRegistry::changed()
+{
+    if (onChange)
+        onChange();
 }
 
 void ShelfRegistry::closeAll()

@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QPointF>
+#include <QRectF>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +27,9 @@ public:
     // `reuseMargin` on every side, holds the point (and wiggles it);
     // otherwise a new shelf opens at the point.
     ShelfWindowController* openShelf(const QPointF& point, ShelfOrigin origin);
+    // A new shelf beside `anchor` (the tray icon that asked for it), towards
+    // the middle of the screen.
+    ShelfWindowController* openShelfBeside(const QRectF& anchor);
     // Fades every open shelf out; each leaves the registry when its fade ends.
     void closeAll();
     // Brings a shelf forward and wiggles it.
@@ -32,8 +37,15 @@ public:
 
     const std::vector<std::unique_ptr<ShelfWindowController>>& shelves() const { return m_shelves; }
 
+    // Called after a shelf opens or leaves, and after a shelf's items change.
+    std::function<void()> onChange;
+
     static constexpr qreal reuseMargin = 60;
 
 private:
+    void changed();
+    // A new shelf, registered until its own close.
+    ShelfWindowController* add();
+
     std::vector<std::unique_ptr<ShelfWindowController>> m_shelves;
 };

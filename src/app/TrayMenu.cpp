@@ -14,6 +14,7 @@
 #include "shelf/ShelfWindowController.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
@@ -98,9 +99,21 @@ TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& 
                    HotKey& hotKey)
     : onAlert(Alerts::show), onOffer(Alerts::offer), onOpenUrl(FileManager::open),
       tipAddress(QStringLiteral(KAVO_TIP_URL)), m_shelves(shelves), m_shake(shake),
-      m_updates(updates), m_hotKey(hotKey), m_menu(new QMenu)
+      m_updates(updates), m_hotKey(hotKey), m_menu(new QMenu), m_updateLater(new QTimer(this))
 {
-    connect(m_menu, &QMenu::aboutToShow, this, [this] { rebuild(m_menu); });
+    m_updateLater->setSingleShot(true);
+    m_updateLater->setInterval(menuUpdateDelayMs);
+    connect(m_updateLater, &QTimer::timeout, this, &TrayMenu::updateMenu);
+    // Opening it brings it up to date at once (a login entry changed by
+    // hand, a tray that asks first); what waited while it was open follows
+    // when it closes.
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::updateMenu);
+    connect(m_menu, &QMenu::aboutToHide, this, &TrayMenu::updateMenuSoon);
+    QPointer<TrayMenu> self(this);
+    m_shelves.onChange = [self] {
+        if (self)
+            self->updateMenuSoon();
+    };
 }
 
 TrayMenu::~TrayMenu()
@@ -118,6 +131,7 @@ void TrayMenu::refreshStatusIcon()
 {
     if (!m_statusItem)
         return;
+    updateMenuSoon();
     if (m_dbusTray) {
         // D-Bus trays recolour a symbolic icon to suit their panel, given
         // by its name in the icon theme (installed with Kavo).
@@ -154,12 +168,23 @@ void TrayMenu::createStatusItem()
     m_statusItem = new QSystemTrayIcon(this);
     m_statusItem->setToolTip(QStringLiteral("Kavo"));
     m_statusItem->setContextMenu(m_menu);
-    // A left click opens the menu too: the icon has nothing else to do.
+    // A left click opens the menu too: the icon has nothing else to do. An
+    // XEmbed tray says where the icon is. A D-Bus tray does not, and passes
+    // the click on (Qt tells it that the icon is not only a menu), but the
+    // click was just made at the pointer.
     connect(m_statusItem, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && m_statusItem->geometry().isValid())
-                    m_menu->popup(m_statusItem->geometry().bottomLeft());
+                if (reason != QSystemTrayIcon::Trigger)
+                    return;
+                const QRect icon = m_statusItem->geometry();
+                if (icon.isValid())
+                    m_menu->popup(icon.bottomLeft());
+                else if (m_dbusTray)
+                    m_menu->popup(QCursor::pos());
             });
+    // Built before the tray first reads it, and looked at again soon after,
+    // when the start has chosen the hot key that "New Shelf" shows.
+    updateMenu();
     refreshStatusIcon();
     m_statusItem->show();
     // An XEmbed tray shows its panel's colour only once it has taken the
@@ -179,40 +204,84 @@ void TrayMenu::createStatusItem()
     }
 }
 
+TrayMenu::Shown TrayMenu::shownNow() const
+{
+    Shown shown;
+    if (const auto release = m_updates.available())
+        shown.update = release->version;
+    shown.shortcut = m_hotKey.workingText();
+    for (const auto& shelf : m_shelves.shelves()) {
+        if (!shelf->store()->items.isEmpty())
+            shown.shelves.append({shelf.get(), shelf->store()->summary()});
+    }
+    shown.toggles = {Prefs::value(Prefs::shakeEnabled), LoginItem::isEnabled(),
+                     Prefs::value(Prefs::checkForUpdates)};
+    shown.tip = !tipAddress.isEmpty();
+    shown.dbusMenu = m_dbusTray;
+    return shown;
+}
+
+void TrayMenu::updateMenuSoon()
+{
+    if (!m_updateLater->isActive())
+        m_updateLater->start();
+}
+
+void TrayMenu::updateMenu()
+{
+    // An open menu keeps its entries under the pointer; the one that opens
+    // next is current.
+    if (m_menu->isVisible())
+        return;
+    m_updateLater->stop();
+    Shown now = shownNow();
+    if (m_shown == now)
+        return;
+    Shown togglesAside = m_shown.value_or(Shown{});
+    togglesAside.toggles = now.toggles;
+    if (m_shown && togglesAside == now && m_shakeToggle && m_loginToggle && m_autoUpdatesToggle) {
+        m_shakeToggle->setChecked(now.toggles.shake);
+        m_loginToggle->setChecked(now.toggles.login);
+        m_autoUpdatesToggle->setChecked(now.toggles.autoUpdates);
+    } else {
+        fill(m_menu, now);
+    }
+    m_shown = std::move(now);
+}
+
 void TrayMenu::rebuild(QMenu* menu)
 {
+    fill(menu, shownNow());
+}
+
+void TrayMenu::fill(QMenu* menu, const Shown& shown)
+{
     menu->clear();
-    if (const auto release = m_updates.available()) {
+    if (shown.update) {
         menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
-                        menuText(QStringLiteral("Update Available: Kavo ") + release->version +
+                        menuText(QStringLiteral("Update Available: Kavo ") + *shown.update +
                                      QStringLiteral("\u2026"),
-                                 m_dbusTray),
+                                 shown.dbusMenu),
                         this, &TrayMenu::downloadUpdate);
         menu->addSeparator();
     }
     QAction* newShelf = menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
     // The shortcut that works now, or none; on the portal path the desktop
     // describes it, perhaps in words that name no keys.
-    const QKeySequence working =
-        QKeySequence::fromString(m_hotKey.workingText(), QKeySequence::NativeText);
+    const QKeySequence working = QKeySequence::fromString(shown.shortcut, QKeySequence::NativeText);
     if (working.count() == 1 && working[0].key() != Qt::Key_unknown)
         newShelf->setShortcut(working);
     newShelf->setShortcutVisibleInContextMenu(true);
 
-    std::vector<ShelfWindowController*> holding;
-    for (const auto& shelf : m_shelves.shelves()) {
-        if (!shelf->store()->items.isEmpty())
-            holding.push_back(shelf.get());
-    }
-    if (!holding.empty()) {
+    if (!shown.shelves.isEmpty()) {
         menu->addSeparator();
         // A title, as a disabled entry: D-Bus menus show a section's title
         // as a bare separator.
         menu->addAction(QStringLiteral("Open Shelves"))->setEnabled(false);
-        for (ShelfWindowController* shelf : holding) {
-            QPointer<ShelfWindowController> weak(shelf);
+        for (const auto& [shelf, summary] : shown.shelves) {
+            const QPointer<ShelfWindowController> weak = shelf;
             menu->addAction(menuIcon(QStringLiteral("square.stack")),
-                            menuText(shelf->store()->summary(), m_dbusTray), this, [weak] {
+                            menuText(summary, shown.dbusMenu), this, [weak] {
                                 if (weak)
                                     ShelfRegistry::focus(weak);
                             });
@@ -224,23 +293,25 @@ void TrayMenu::rebuild(QMenu* menu)
     QAction* shake = menu->addAction(QStringLiteral("Shake While Dragging to Open"), this,
                                      &TrayMenu::toggleShake);
     shake->setCheckable(true);
-    shake->setChecked(Prefs::value(Prefs::shakeEnabled));
+    shake->setChecked(shown.toggles.shake);
     QAction* login = menu->addAction(QStringLiteral("Open at Login"), this, &TrayMenu::toggleLogin);
     login->setCheckable(true);
-    login->setChecked(LoginItem::isEnabled());
+    login->setChecked(shown.toggles.login);
     QAction* updates = menu->addAction(QStringLiteral("Check for Updates Automatically"), this,
                                        &TrayMenu::toggleAutoUpdates);
     updates->setCheckable(true);
-    updates->setChecked(Prefs::value(Prefs::checkForUpdates));
+    updates->setChecked(shown.toggles.autoUpdates);
+    if (menu == m_menu)
+        m_shakeToggle = shake, m_loginToggle = login, m_autoUpdatesToggle = updates;
     menu->addAction(QStringLiteral("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
     menu->addSeparator();
-    if (!tipAddress.isEmpty())
+    if (shown.tip)
         menu->addAction(QStringLiteral("Support Kavo on Ko-fi \u2615"), this,
                         &TrayMenu::openSupport);
     menu->addAction(QStringLiteral("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
     menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
     menu->addAction(
-            menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), m_dbusTray))
+            menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), shown.dbusMenu))
         ->setEnabled(false);
     QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -266,11 +337,13 @@ void TrayMenu::newShelf()
         const QRect v = screen->availableGeometry();
         point = QPointF(v.x() + v.width() - cornerInset.x(), v.y() + cornerInset.y());
     }
-    // Under the tray icon, when the tray says where it is.
+    // Beside the tray icon, off its panel. A D-Bus tray does not say where
+    // the icon is; the pointer that has just clicked the menu is near it.
     if (m_statusItem) {
         const QRect r = m_statusItem->geometry();
-        if (r.isValid() && !r.isEmpty())
-            point = QPointF(r.x() + r.width() / 2.0, r.y() + r.height() + gapBelowIcon);
+        m_shelves.openShelfBeside(r.isValid() && !r.isEmpty() ? QRectF(r)
+                                                              : QRectF(QCursor::pos(), QSizeF()));
+        return;
     }
     m_shelves.openShelf(point, ShelfOrigin::Menu);
 }
@@ -280,12 +353,15 @@ void TrayMenu::toggleShake()
     const bool on = !Prefs::value(Prefs::shakeEnabled);
     Prefs::setValue(Prefs::shakeEnabled, on);
     m_shake.isEnabled = on;
+    updateMenuSoon();
 }
 
 void TrayMenu::toggleLogin()
 {
     QString error;
-    if (LoginItem::setEnabled(!LoginItem::isEnabled(), &error))
+    const bool changed = LoginItem::setEnabled(!LoginItem::isEnabled(), &error);
+    updateMenuSoon();
+    if (changed)
         return;
     alert(QStringLiteral("Couldn't change Open at Login"),
           error + QStringLiteral("\n\nMake sure your autostart folder can be written, then try "
@@ -296,6 +372,7 @@ void TrayMenu::toggleLogin()
 void TrayMenu::toggleAutoUpdates()
 {
     Prefs::setValue(Prefs::checkForUpdates, !Prefs::value(Prefs::checkForUpdates));
+    updateMenuSoon();
 }
 
 void TrayMenu::chooseShortcut()
@@ -318,6 +395,7 @@ void TrayMenu::chooseShortcut()
         const auto key = dialog->choice();
         m_hotKey.apply(key);
         Prefs::setValue(Prefs::hotKey, key ? HotKey::portableText(*key) : QString());
+        updateMenuSoon();
     });
     dialog->show();
     dialog->raise();

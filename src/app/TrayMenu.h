@@ -2,6 +2,7 @@
 
 #include "update/UpdateChecker.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
@@ -9,6 +10,8 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class HotKey;
 class QMenu;
@@ -16,10 +19,15 @@ class QSystemTrayIcon;
 class ShortcutDialog;
 class ShakeDetector;
 class ShelfRegistry;
+class ShelfWindowController;
+class QAction;
+class QTimer;
 
-// The tray icon and its menu, rebuilt each time it opens, with the menu's
-// actions and the welcome. The icon goes to an XEmbed tray drawn for the
-// tray's panel, or to a D-Bus tray as a symbolic icon that tray recolours.
+// The tray icon and its menu, with the menu's actions and the welcome. The
+// icon goes to an XEmbed tray drawn for the tray's panel, or to a D-Bus tray
+// as a symbolic icon that tray recolours. The menu always holds the entries
+// of the moment, rebuilt when what they show changes: a D-Bus tray may read
+// it at any time, without saying first that it is about to show it.
 class TrayMenu : public QObject
 {
     Q_OBJECT
@@ -31,6 +39,7 @@ public:
     void createStatusItem();
     // Fills `menu` with the entries of this moment.
     void rebuild(QMenu* menu);
+    // Shows the update state: the icon, and the menu soon after.
     void refreshStatusIcon();
     // The icon's symbol now: "bag.fill", or "bag.fill.badge.plus" while an
     // update is on offer.
@@ -66,12 +75,37 @@ public:
     // The tip page; empty turns the tip entries off.
     QString tipAddress;
 
-    // Where "New Shelf" opens a shelf: under the tray icon, or near the top
-    // right corner of the screen when the tray does not say where it is.
+    // Where "New Shelf" opens a shelf without a tray icon to open it beside:
+    // near the top right corner of the screen.
     static constexpr QPointF cornerInset{160, 40};
-    static constexpr qreal gapBelowIcon = 20;
+    // Changes within this time make one look at whether the menu must be
+    // rebuilt (a burst of previews arriving for a shelf makes one).
+    static constexpr int menuUpdateDelayMs = 100;
 
 private:
+    // What the menu's entries show. The menu is rebuilt only when its
+    // entries change; the toggles are set in place (a tray keeps the
+    // entries it has read).
+    struct Shown
+    {
+        std::optional<QString> update; // the version on offer
+        QString shortcut;
+        QList<std::pair<QPointer<ShelfWindowController>, QString>> shelves; // those holding items
+        bool tip = false, dbusMenu = false;
+        struct Toggles
+        {
+            bool shake = false, login = false, autoUpdates = false;
+            bool operator==(const Toggles&) const = default;
+        } toggles;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shownNow() const;
+    void fill(QMenu* menu, const Shown& shown);
+    // Brings the menu up to date after the delay, once for many changes.
+    void updateMenuSoon();
+    // Rebuilds the menu when what it shows has changed; not while it is
+    // open on the screen (then when it closes).
+    void updateMenu();
     int alert(const QString& title, const QString& text, const QStringList& buttons = {});
     void openUrl(const QUrl& url);
 
@@ -81,6 +115,9 @@ private:
     HotKey& m_hotKey;
     QMenu* m_menu;
     QPointer<ShortcutDialog> m_shortcutDialog;
+    QTimer* m_updateLater;
+    std::optional<Shown> m_shown; // what the menu shows now; nothing before it is built
+    QPointer<QAction> m_shakeToggle, m_loginToggle, m_autoUpdatesToggle;
     QSystemTrayIcon* m_statusItem = nullptr;
     bool m_dbusTray = false;
     bool m_trayInked = false; // drawn for the tray's own panel already

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 namespace Screens {
 
@@ -40,6 +41,20 @@ QPointF middleOfScreenAt(const QPointF& point)
     const QList<Geometry> screens = current(&primary);
     const int i = screenFor(point, screens, primary);
     return i >= 0 ? screens[i].visible.center() : point;
+}
+
+QRect toScreenPixels(const QRect& rect, const QRect& screenFrame, qreal scale)
+{
+    // Rounded as Qt rounds (QPoint and QSize times a factor).
+    const QPoint origin = screenFrame.topLeft();
+    return {(rect.topLeft() - origin) * scale + origin, rect.size() * scale};
+}
+
+QRect screenPixelFrame(const QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    return screen ? toScreenPixels(window->geometry(), screen->geometry(), screen->devicePixelRatio())
+                  : window->geometry();
 }
 
 } // namespace Screens

@@ -97,7 +97,8 @@ void ItemRowView::mousePressEvent(QMouseEvent* e)
     // background does, so that its keys work where no window manager
     // activates windows that are clicked.
     e->accept();
-    window()->activateWindow();
+    if (!window()->isActiveWindow())
+        window()->activateWindow();
     if (e->button() != Qt::LeftButton)
         return;
     m_mouseDownPoint = e->scenePosition();

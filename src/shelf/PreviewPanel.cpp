@@ -229,16 +229,24 @@ PreviewPanel* PreviewPanel::shared()
 
 bool PreviewPanel::sharedExists() { return sharedPanel != nullptr; }
 
+void PreviewPanel::raiseAboveShelves()
+{
+    if (sharedPanel && sharedPanel->isVisible())
+        sharedPanel->raise();
+}
+
 void PreviewPanel::destroyShared()
 {
     delete sharedPanel;
     sharedPanel = nullptr;
 }
 
+// Above other windows, as the shelves are, and raised over them whenever one
+// comes forward.
 PreviewPanel::PreviewPanel()
-    : QWidget(nullptr, Qt::Window), m_pages(new QStackedWidget), m_image(new QLabel),
-      m_text(new QPlainTextEdit), m_note(new QLabel), m_icon(new QLabel), m_info(new QLabel),
-      m_caption(new QLabel)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), m_pages(new QStackedWidget),
+      m_image(new QLabel), m_text(new QPlainTextEdit), m_note(new QLabel), m_icon(new QLabel),
+      m_info(new QLabel), m_caption(new QLabel)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(tr("Preview"));

@@ -42,6 +42,9 @@ public:
     // Hides the shared panel and forgets its source if `owner` controls it
     // (the shelf closes).
     static void release(const QObject* owner);
+    // Raises the shared panel while it is on show: it stays above the
+    // shelves (called whenever a shelf comes forward).
+    static void raiseAboveShelves();
 
     int itemCount() const;
     int currentIndex() const { return m_index; }

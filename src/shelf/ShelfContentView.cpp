@@ -355,25 +355,40 @@ void ShelfContentView::wiggle()
 void ShelfContentView::mousePressEvent(QMouseEvent* e)
 {
     setFocus(Qt::MouseFocusReason);
-    if (QWidget* w = window())
+    // Asked only where nothing activated the shelf on the click: a window
+    // manager asked again raises it over the preview.
+    if (QWidget* w = window(); w && !w->isActiveWindow())
         w->activateWindow();
     if (e->button() != Qt::LeftButton)
         return;
-    // A press on the background moves the shelf: through the window manager
-    // where it can, by hand otherwise.
-    QWindow* handle = window() ? window()->windowHandle() : nullptr;
-    if (handle && handle->startSystemMove())
-        return;
-    m_moveOffset = e->globalPosition() - QPointF(window()->pos());
+    m_pressAt = e->globalPosition();
+    m_moveOffset.reset();
 }
 
 void ShelfContentView::mouseMoveEvent(QMouseEvent* e)
 {
+    // A press on the background that moves moves the shelf: through the
+    // window manager where it can, by hand otherwise. Not on the press
+    // itself: a window manager asked to move a window by a mere click keeps
+    // the keyboard until a key ends the move.
+    if (m_pressAt && (e->buttons() & Qt::LeftButton)) {
+        const QPointF d = e->globalPosition() - *m_pressAt;
+        if (std::hypot(d.x(), d.y()) <= StackAreaView::dragThreshold)
+            return;
+        const QPointF pressedAt = *m_pressAt;
+        m_pressAt.reset();
+        QWindow* handle = window()->windowHandle();
+        if (handle && handle->startSystemMove())
+            return;
+        // By hand, keeping to the point where the shelf was grabbed.
+        m_moveOffset = pressedAt - QPointF(window()->pos());
+    }
     if (m_moveOffset)
         window()->move((e->globalPosition() - *m_moveOffset).toPoint());
 }
 
 void ShelfContentView::mouseReleaseEvent(QMouseEvent*)
 {
+    m_pressAt.reset();
     m_moveOffset.reset();
 }

@@ -164,6 +164,7 @@ private:
     DropReader* m_drops;
     bool m_closedEmpty = false;
     QPointer<QVariantAnimation> m_pop;
-    // Moving the shelf by hand where the window system cannot.
-    std::optional<QPointF> m_moveOffset;
+    // A press on the background, until it moves the shelf; moving the shelf
+    // by hand where the window system cannot.
+    std::optional<QPointF> m_pressAt, m_moveOffset;
 };

@@ -2,6 +2,7 @@
 
 #include "shelf/ShelfContentView.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QPainterPath>
 #include <QRegion>
@@ -27,6 +28,15 @@ bool ShelfPanel::event(QEvent* e)
     if (e->type() == QEvent::WindowActivate && onActivated)
         onActivated();
     return QWidget::event(e);
+}
+
+void ShelfPanel::closeEvent(QCloseEvent* e)
+{
+    // Only hiding the window would leave the shelf open but out of reach.
+    if (!onCloseRequested)
+        return QWidget::closeEvent(e);
+    e->ignore();
+    onCloseRequested();
 }
 
 void ShelfPanel::resizeEvent(QResizeEvent*)

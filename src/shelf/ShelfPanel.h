@@ -19,6 +19,9 @@ public:
 
     // Called when the panel becomes the active window.
     std::function<void()> onActivated;
+    // Called instead of closing when the window manager asks the panel to
+    // close (Alt+F4, a taskbar's close): the owner closes the shelf.
+    std::function<void()> onCloseRequested;
 
     // Where nothing composites the desktop, translucent corners would come
     // out black: the panel then clips itself to its rounded shape.
@@ -26,6 +29,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:

@@ -24,6 +24,13 @@ using Screens::screenFor;
 QPointF origin(const QPointF& p, const QSizeF& size, bool anchorTop, const QList<Screen>& screens,
                int primary);
 
+// The top-left corner of a shelf of `size` opened beside `anchor` (a tray
+// icon, or the point where it was clicked): `anchorGap` away from it on the
+// side towards the middle of its screen, away from the screen edge that it
+// is nearest to (where its panel is), centred on it along that edge; then
+// clamped into the visible area inset by 8 as `origin` clamps.
+QPointF beside(const QRectF& anchor, const QSizeF& size, const QList<Screen>& screens, int primary);
+
 // The frame after a change of height that keeps the top edge, or nothing
 // when the change is 0.5 points or less. Where the new bottom would leave
 // `visible` (the visible area of the shelf's screen), the shelf is lifted so
@@ -33,5 +40,6 @@ std::optional<QRectF> resized(const QRectF& frame, qreal height,
 
 inline constexpr qreal screenMargin = 8;
 inline constexpr qreal resizeThreshold = 0.5;
+inline constexpr qreal anchorGap = 20;
 
 } // namespace ShelfPlacement

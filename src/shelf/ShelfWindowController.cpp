@@ -36,8 +36,15 @@ ShelfWindowController::ShelfWindowController()
     };
     m_window->setContent(m_content);
     m_window->onActivated = [self] {
+        if (!self)
+            return;
+        self->m_store->pruneMissing();
+        // A window manager raises a shelf that is clicked.
+        PreviewPanel::raiseAboveShelves();
+    };
+    m_window->onCloseRequested = [self] {
         if (self)
-            self->m_store->pruneMissing();
+            self->close();
     };
     m_reloadLater = new QTimer(this);
     m_reloadLater->setSingleShot(true);
@@ -90,8 +97,20 @@ void ShelfWindowController::show(const QPointF& p, bool anchorTop)
         return;
     int primary = -1;
     const QList<ShelfPlacement::Screen> screens = Screens::current(&primary);
-    const QPointF topLeft =
-        ShelfPlacement::origin(p, QSizeF(m_window->size()), anchorTop, screens, primary);
+    showAt(ShelfPlacement::origin(p, QSizeF(m_window->size()), anchorTop, screens, primary));
+}
+
+void ShelfWindowController::showBeside(const QRectF& anchor)
+{
+    if (!m_window)
+        return;
+    int primary = -1;
+    const QList<ShelfPlacement::Screen> screens = Screens::current(&primary);
+    showAt(ShelfPlacement::beside(anchor, QSizeF(m_window->size()), screens, primary));
+}
+
+void ShelfWindowController::showAt(const QPointF& topLeft)
+{
     m_window->move(topLeft.toPoint());
     setOpacity(0);
     bringToFront();
@@ -117,8 +136,10 @@ void ShelfWindowController::bringToFront()
         m_window->setClipsToShape(!WindowHints::supportsTranslucency());
     }
     m_window->show();
-    if (canFadeWindows()) // the offscreen platform has no stacking order
+    if (canFadeWindows()) { // the offscreen platform has no stacking order
         m_window->raise();
+        PreviewPanel::raiseAboveShelves();
+    }
 }
 
 void ShelfWindowController::resizeToHeight(qreal height)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QRectF>
 
 #include <functional>
 #include <memory>
@@ -37,6 +38,9 @@ public:
     // Places the panel at p (centred, or with its top edge at p when
     // anchorTop), clamped into the screen, and shows it with a fade-in.
     void show(const QPointF& p, bool anchorTop);
+    // Shows the panel beside `anchor` (a tray icon), on the side towards the
+    // middle of the screen, clamped into the screen, with a fade-in.
+    void showBeside(const QRectF& anchor);
     // Fades the panel out, hides it, then calls onClose. Further calls while
     // closing do nothing.
     void close();
@@ -58,6 +62,7 @@ public:
     static constexpr int minReloadSpacingMs = 16;
 
 private:
+    void showAt(const QPointF& topLeft);
     void setOpacity(qreal opacity);
     void reloadNow();
 

@@ -158,7 +158,8 @@ void StackAreaView::mousePressEvent(QMouseEvent* e)
     // manager activates windows that are clicked.
     if (QWidget* content = parentWidget())
         content->setFocus(Qt::MouseFocusReason);
-    window()->activateWindow();
+    if (!window()->isActiveWindow())
+        window()->activateWindow();
     if (items.isEmpty()) {
         // An empty zone is background: the shelf moves with the pointer.
         e->ignore();
@@ -170,8 +171,10 @@ void StackAreaView::mousePressEvent(QMouseEvent* e)
 
 void StackAreaView::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!m_mouseDownPoint)
+    if (!m_mouseDownPoint) {
+        e->ignore(); // a press on the empty zone moves the shelf
         return;
+    }
     const QPointF d = e->scenePosition() - *m_mouseDownPoint;
     if (std::hypot(d.x(), d.y()) > dragThreshold) {
         m_mouseDownPoint.reset();

@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 using Kind = CommandLine::Kind;
@@ -220,6 +222,21 @@ TEST_F(AppTest, OtherProcessesOpenShelvesOfLocalFilesOnly)
     }
     EXPECT_TRUE(commands.answer({{"command", "bogus"}}).contains("error"));
     EXPECT_EQ(shelves().size(), 1u) << "a refused request opens nothing";
+}
+
+// Trays may read the menu at any time without opening it: it follows what
+// the shelves hold by itself.
+TEST_F(AppTest, TheTrayMenuListsTheShelvesAsTheyChangeWithoutBeingOpened)
+{
+    app->launch();
+    const auto listed = [&] {
+        return std::ranges::any_of(app->tray().menu()->actions(), [](QAction* a) { return a->text() == "Open Shelves"; });
+    };
+    ShelfWindowController* shelf = open({500, 400});
+    shelf->store()->add(files.make(1), false);
+    EXPECT_TRUE(TestEnv::waitUntil(listed));
+    shelf->store()->remove(shelf->store()->items);
+    EXPECT_TRUE(TestEnv::waitUntil([&] { return !listed(); }));
 }
 
 } // namespace

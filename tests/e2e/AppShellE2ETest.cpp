@@ -2,6 +2,7 @@
 // second `kavo` sends, the welcome on a first launch, the keyboard of a shelf.
 #include "Input.h"
 #include "Kavo.h"
+#include "Peers.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -16,6 +17,34 @@ namespace {
 bool isWelcome(const ProbedWindow& w)
 {
     return w.viewable && !w.overrideRedirect && w.title == u"Kavo" && w.geometry.width() > 100;
+}
+
+// A window of Kavo's that `match` accepts, also inside a window manager's
+// frame, and the place of its top level in the stacking order (bottom first).
+struct Stacked
+{
+    ProbedWindow window;
+    qsizetype level = -1;
+};
+std::optional<Stacked> findStacked(const XConnection& display, const std::function<bool(const ProbedWindow&)>& match)
+{
+    std::optional<Stacked> found;
+    TestEnv::waitUntil([&] {
+        const QList<ProbedWindow> levels = display.topLevels();
+        for (qsizetype i = 0; i < levels.size(); ++i) {
+            for (const ProbedWindow& w : QList{levels[i]} + display.descendants(levels[i].id)) {
+                if (w.viewable && !w.overrideRedirect && w.instance == u"kavo" && match(w))
+                    found = Stacked{w, i};
+            }
+        }
+        return found.has_value();
+    });
+    return found;
+}
+
+std::optional<Stacked> findShelf(const XConnection& display, const QRect& frame)
+{
+    return findStacked(display, [&](const ProbedWindow& w) { return w.geometry == frame; });
 }
 
 using AppShellE2E = KavoTest;
@@ -128,6 +157,117 @@ TEST_F(AppShellE2E, NewShelfFromASecondProcessOpensThereAndEscapeClosesItLeaving
     ASSERT_TRUE(Input::run(Input::key("Escape")));
     EXPECT_TRUE(m_kavo.waitForShelves([&](const Shelves& s) { return s.size() == 1 && s[0].frame == first.frame; }));
     EXPECT_TRUE(QFileInfo::exists(a) && QFileInfo::exists(b));
+}
+
+// The window manager's close (Alt+F4, a pager's or a taskbar's close)
+// closes a shelf as Escape does, empty or not, and leaves its files.
+TEST_F(AppShellE2E, TheWindowManagersCloseClosesAShelfAsEscapeDoes)
+{
+    Openbox openbox;
+    ASSERT_TRUE(openbox.start()) << openbox.errors().toStdString();
+    ASSERT_TRUE(startKavo());
+    const QString a = makeFile("a.txt", "a");
+    const struct { QStringList files; bool byKey; } cases[] = {{{}, true}, {{a}, false}};
+    for (const auto& [files, byKey] : cases) {
+        const QRect frame = openShelfAt({640, 400}, files).frame;
+        const auto shelf = findShelf(m_display, frame);
+        ASSERT_TRUE(shelf) << "no shelf window at " << describe(m_kavo.list().value_or(Shelves{}));
+        const QString id = QString::number(shelf->window.id);
+        if (byKey) {
+            ASSERT_TRUE(Input::run(Input::click(frame.topLeft() + QPoint(52, 18))));
+            ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == shelf->window.id; }));
+            ASSERT_TRUE(Input::run(Input::key("alt+F4")));
+        } else {
+            ASSERT_EQ(Program::run("wmctrl", {"-i", "-c", id}), 0); // _NET_CLOSE_WINDOW
+        }
+        Shelves left;
+        EXPECT_TRUE(m_kavo.waitForShelves([](const Shelves& s) { return s.isEmpty(); }, &left))
+            << (byKey ? "Alt+F4: " : "wmctrl -c: ") << describe(left);
+    }
+    EXPECT_TRUE(QFileInfo::exists(a));
+}
+
+// Shelf windows with a window manager (openbox) and without one.
+class ShelfWindowE2E : public KavoTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        KavoTest::SetUp();
+        if (GetParam()) {
+            ASSERT_TRUE(openbox.emplace().start()) << openbox->errors().toStdString();
+        }
+        ASSERT_TRUE(startKavo());
+    }
+
+    std::optional<Openbox> openbox;
+};
+
+// Dragged by its background the shelf follows the pointer; clicked there,
+// it has the keyboard at once.
+TEST_P(ShelfWindowE2E, AShelfMovesWithItsBackgroundAndTakesTheKeysWhenClicked)
+{
+    const QRect frame = openShelfAt({500, 400}).frame;
+    const QPoint header = frame.topLeft() + QPoint(52, 18), by(150, 100);
+    ASSERT_TRUE(Input::run(Input::drag(header, header + by)));
+    // A window manager follows the pointer from where its move began, a
+    // step or so after the press.
+    Shelves moved;
+    const auto followed = [&](const Shelves& s) {
+        const QPoint d = s.value(0).frame.topLeft() - frame.topLeft();
+        return d.x() > by.x() / 2 && d.x() <= by.x() && d.y() > by.y() / 2 && d.y() <= by.y();
+    };
+    ASSERT_TRUE(m_kavo.waitForShelves(followed, &moved)) << describe(moved);
+    const QRect now = moved[0].frame;
+    const auto shelf = findShelf(m_display, now);
+    ASSERT_TRUE(shelf);
+    ASSERT_TRUE(Input::run(Input::click(now.topLeft() + QPoint(52, 18))));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == shelf->window.id; }));
+    ASSERT_TRUE(Input::run(Input::key("Escape")));
+    EXPECT_TRUE(shelvesClose());
+}
+
+// The preview opens above the shelf it shows, and stays above shelves that
+// open later or are clicked.
+TEST_P(ShelfWindowE2E, ThePreviewStaysAboveTheShelves)
+{
+    const QRect frame = openShelfAt({640, 400}, {makeFile("notes.txt", "first line\nsecond line\n")}).frame;
+    const auto shelf = findShelf(m_display, frame);
+    ASSERT_TRUE(shelf);
+    ASSERT_TRUE(Input::run(Input::click(frame.topLeft() + QPoint(52, 18))));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == shelf->window.id; }));
+    ASSERT_TRUE(Input::run(Input::key("space")));
+    const auto isPreview = [](const ProbedWindow& w) { return w.title.startsWith(u"Preview"); };
+    auto preview = findStacked(m_display, isPreview);
+    ASSERT_TRUE(preview) << "no preview";
+    ASSERT_TRUE(preview->window.geometry.intersects(frame)) << "the case needs them to overlap";
+    // Settled once it has the keyboard.
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == preview->window.id; }));
+    EXPECT_GT(findStacked(m_display, isPreview).value_or(Stacked{}).level, findShelf(m_display, frame).value_or(Stacked{}).level);
+    // A shelf opened later, and then clicked, half under the preview.
+    const QRect later = openShelfAt({1050, 450}).frame;
+    const auto above = [&] {
+        return findStacked(m_display, isPreview).value_or(Stacked{}).level >
+               findShelf(m_display, later).value_or(Stacked{}).level;
+    };
+    EXPECT_TRUE(above()) << "a shelf opened later";
+    const auto clicked = findShelf(m_display, later);
+    ASSERT_TRUE(clicked && Input::run(Input::click(later.topLeft() + QPoint(160, 18))));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == clicked->window.id; }));
+    EXPECT_TRUE(TestEnv::waitUntil(above)) << "a shelf clicked";
+}
+
+INSTANTIATE_TEST_SUITE_P(, ShelfWindowE2E, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "UnderOpenbox" : "WithoutWindowManager"; });
+
+// `kavo --list` gives frames in the screen's pixels, as other X programs see
+// the windows, also where Qt scales its windows.
+TEST_F(AppShellE2E, ListedFramesAreInScreenPixelsUnderScaling)
+{
+    m_kavo.setEnvironment("QT_SCALE_FACTOR", "2");
+    ASSERT_TRUE(startKavo());
+    const ListedShelf shelf = openShelfAt({640, 400});
+    EXPECT_TRUE(findShelf(m_display, shelf.frame)) << "no window at " << describe({shelf});
 }
 
 TEST_F(AppShellE2E, ASnapshotWritesThreePicturesOfAShelfAndStartsNothing)

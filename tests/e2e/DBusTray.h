@@ -108,16 +108,23 @@ public:
         const QDBusMessage reply = QDBusConnection::sessionBus().call(get);
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
-    // Opens the menu (AboutToShow, which lets the program rebuild it) and
-    // reads its entries, top level only.
+    // Reads the menu's entries, top level only, as Xfce's panel does: without
+    // saying first that it is about to show them (trays that do say so let
+    // the program bring it up to date then; the menu must be current anyway).
     QList<MenuEntry> entries() const
     {
-        QDBusConnection::sessionBus().call(call("AboutToShow") << 0);
         const QDBusMessage reply = QDBusConnection::sessionBus().call(call("GetLayout") << 0 << -1 << QStringList());
         MenuEntry root;
         if (reply.arguments().size() == 2)
             qvariant_cast<QDBusArgument>(reply.arguments().at(1)) >> root;
         return root.children;
+    }
+    QStringList texts() const
+    {
+        QStringList shown;
+        for (const MenuEntry& e : entries())
+            shown << e.text();
+        return shown;
     }
     std::optional<MenuEntry> entry(const QString& text) const
     {
@@ -127,7 +134,7 @@ public:
         }
         return std::nullopt;
     }
-    // Clicks the entry shown as `text` in a freshly opened menu; answers
+    // Clicks the entry shown as `text` in the menu as it is now; answers
     // whether the program took the click (its action has run then).
     bool click(const QString& text) const
     {

@@ -382,6 +382,28 @@ TEST(ShelfPlacementTest, CentredOnThePointThenClampedEightPointsInsideItsScreen)
     EXPECT_EQ(ShelfPlacement::resized(low, 398, std::nullopt), QRectF(100, 600, 216, 398));
 }
 
+TEST(ShelfPlacementTest, BesideATrayIconTowardsTheMiddleOffItsPanel)
+{
+    // A top panel that the visible area leaves out; a bottom panel that it
+    // does not; a screen to the right.
+    const Screen top{{0, 0, 1440, 900}, {0, 25, 1440, 875}}, bare{{0, 0, 1440, 900}, {0, 0, 1440, 900}},
+        right{{1440, 0, 1280, 1024}, {1440, 0, 1280, 1024}};
+    const struct { QRectF icon; QList<Screen> screens; QPointF origin; } cases[] = {
+        {{1300, 2, 22, 22}, {top}, {1203, 44}},            // below it
+        {{1400, 870, 24, 24}, {bare}, {1216, 606}},        // above it, clamped at the right
+        {{4, 400, 24, 24}, {top}, {48, 290}},              // a panel on the left: to its right
+        {{2690, 500, 24, 24}, {top, right}, {2454, 390}},  // on the right: to its left
+        {{700, 850, 0, 0}, {bare}, {592, 586}},            // the pointer that clicked
+        {{100, 100, 20, 20}, {}, {2, 140}},                // no screens: below it
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ShelfPlacement::beside(c.icon, {216, 244}, c.screens, c.screens.isEmpty() ? -1 : 0), c.origin)
+            << c.icon.x() << ',' << c.icon.y();
+    // What `kavo --list` says: screen pixels, scaled from each screen's corner.
+    EXPECT_EQ(Screens::toScreenPixels({532, 278, 216, 244}, {0, 0, 640, 400}, 2), QRect(1064, 556, 432, 488));
+    EXPECT_EQ(Screens::toScreenPixels({1300, 100, 216, 244}, {1280, 0, 853, 533}, 1.5), QRect(1310, 150, 324, 366));
+}
+
 class ShelfWindowTest : public ::testing::Test
 {
 protected:
