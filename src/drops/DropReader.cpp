@@ -6,6 +6,7 @@
 #include "drops/DropNaming.h"
 #include "drops/PromiseReceiver.h"
 #include "platform/DirectSave.h"
+#include "platform/freedesktop/FileTransfer.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -97,10 +98,38 @@ QUrl firstLink(const QMimeData* mime)
     return {};
 }
 
+// `text` with its line ends made CRLF as GTK makes them for text/plain (the
+// MIME canonical form): LF and a lone CR become CRLF, CRLF stays.
+QByteArray toCrlf(const QByteArray& text)
+{
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // The text exactly as the source offered it: its bytes, in the encoding it
-// named (UTF-8 first), never decoded and encoded again.
+// named (UTF-8 first), never decoded and encoded again. GTK offers the text
+// it holds as UTF8_STRING (Qt's "text/plain") and adds CRs to its
+// text/plain;charset=utf-8; where the one is the other with those CRs, the
+// text as the source holds it wins.
 QByteArray offeredText(const QMimeData* mime)
 {
+    const QByteArray canonical = mime->data(QStringLiteral("text/plain;charset=utf-8"));
+    if (canonical.contains("\r\n")) {
+        const QByteArray held = mime->data(QStringLiteral("text/plain"));
+        if (!held.isEmpty() && held != canonical && toCrlf(held) == canonical)
+            return held;
+    }
     QStringList formats{QStringLiteral("text/plain;charset=utf-8"),
                         QStringLiteral("text/plain;charset=UTF-8"), QStringLiteral("text/plain")};
     for (const QString& format : mime->formats()) {
@@ -120,13 +149,18 @@ QByteArray offeredText(const QMimeData* mime)
 DropReader::DropReader(std::weak_ptr<ShelfStore> store, QObject* parent)
     : QObject(parent), m_store(std::move(store))
 {
+    // Starts listening for the portal, so that the first drop knows of it.
+    FileTransfer::instance();
+    DirectSave::followDrags();
 }
 
 bool DropReader::canTake(const QMimeData* mime)
 {
     return mime && (mime->hasUrls() || mime->hasImage() || hasTextFormat(mime) ||
                     mime->hasFormat(directSaveFormat) ||
-                    mime->hasFormat(QStringLiteral("text/x-moz-url")));
+                    mime->hasFormat(QStringLiteral("text/x-moz-url")) ||
+                    (mime->hasFormat(FileTransfer::mimeType) &&
+                     FileTransfer::instance()->isAvailable()));
 }
 
 void DropReader::addWritten(const QString& path)
@@ -135,28 +169,88 @@ void DropReader::addWritten(const QString& path)
         store->add({QUrl::fromLocalFile(path)}, true);
 }
 
-void DropReader::reportUnsaved(const QString& name, const QString& reason)
+void DropReader::reportUnsaved(const Unsaved& unsaved, Added instead)
 {
-    const QString title = QStringLiteral("Couldn't save \u201C%1\u201D").arg(name);
-    const QString text = reason + QStringLiteral("\n\nNothing was added to the shelf.");
+    const QString title = unsaved.name.isEmpty()
+                              ? tr("Couldn't save what was dropped")
+                              : tr("Couldn't save \u201C%1\u201D").arg(unsaved.name);
+    QString outcome;
+    switch (instead) {
+    case Added::Nothing: outcome = tr("Nothing was added to the shelf."); break;
+    case Added::Picture: outcome = tr("Its picture was added to the shelf instead."); break;
+    case Added::Link: outcome = tr("Its link was added to the shelf instead."); break;
+    case Added::Text: outcome = tr("Its text was added to the shelf instead."); break;
+    }
     if (onNotice)
-        onNotice(title, text);
+        onNotice(title, unsaved.reason + QStringLiteral("\n\n") + outcome);
 }
 
 bool DropReader::take(const QMimeData* mime)
 {
     if (!mime)
         return false;
-    if (takeFiles(mime) || takePromise(mime) || takeImage(mime))
+    if (takeFiles(mime) || takeTransfer(mime))
         return true;
-    // A link that cannot be saved falls back to the text; when that fails
-    // too, the user hears why.
+    // What cannot be saved falls back to the kinds after it.
     Unsaved unsaved;
-    if (takeLink(mime, &unsaved) || takeText(mime, &unsaved))
+    if (takePromise(mime, &unsaved) || takeImage(mime, unsaved))
         return true;
-    if (!unsaved.name.isEmpty())
-        reportUnsaved(unsaved.name, unsaved.reason);
-    return false;
+    return takeRest(mime, unsaved, Unsaved());
+}
+
+bool DropReader::takeRest(const QMimeData* mime, const Unsaved& earlier, const Unsaved& own)
+{
+    // A link that cannot be saved falls back to the text.
+    Unsaved later;
+    Added added = Added::Nothing;
+    if (takeLink(mime, &later))
+        added = Added::Link;
+    else if (takeText(mime, &later))
+        added = Added::Text;
+    if (earlier.failed)
+        reportUnsaved(earlier, added);
+    else if (added == Added::Nothing && (own.failed || later.failed))
+        reportUnsaved(own.failed ? own : later, added);
+    return added != Added::Nothing;
+}
+
+void DropReader::writeLater(std::function<std::optional<QString>(QString* error)> write,
+                            const QMimeData* mime, const QString& name, bool toldAnyway,
+                            const Unsaved& earlier, Added kind)
+{
+    // What the drop falls back to, kept past its end.
+    auto* rest = new QMimeData;
+    for (const QString& format : mime->formats()) {
+        if (format == u"text/uri-list" || format == u"text/x-moz-url" ||
+            format.startsWith(u"text/plain"))
+            rest->setData(format, mime->data(format));
+    }
+    QPointer<DropReader> self(this);
+    std::weak_ptr<ShelfStore> store = m_store;
+    Background::run([write = std::move(write), self, store, rest, name, toldAnyway, earlier, kind] {
+        QString error;
+        const std::optional<QString> path = write(&error);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [path, error, self, store, rest, name, toldAnyway, earlier, kind] {
+                const std::unique_ptr<QMimeData> owned(rest);
+                if (path) {
+                    if (ShelfStorePtr s = store.lock())
+                        s->add({QUrl::fromLocalFile(*path)}, true);
+                    if (self && earlier.failed)
+                        self->reportUnsaved(earlier, kind);
+                    return;
+                }
+                if (!self)
+                    return;
+                const Unsaved failure{true, name, error};
+                if (toldAnyway)
+                    self->takeRest(rest, failure, Unsaved());
+                else
+                    self->takeRest(rest, earlier, failure);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 bool DropReader::takeFiles(const QMimeData* mime)
@@ -175,43 +269,84 @@ bool DropReader::takeFiles(const QMimeData* mime)
     return true;
 }
 
-bool DropReader::takePromise(const QMimeData* mime)
+bool DropReader::takeTransfer(const QMimeData* mime)
+{
+    // Sandboxed programs may hand out their files only through the portal.
+    if (mime->hasUrls() || !mime->hasFormat(FileTransfer::mimeType) ||
+        !FileTransfer::instance()->isAvailable())
+        return false;
+    FileTransfer::instance()->retrieve(
+        mime->data(FileTransfer::mimeType), this, [this](const QList<QUrl>& files) {
+            if (files.isEmpty()) {
+                if (onNotice)
+                    onNotice(tr("Couldn't add the dropped files"),
+                             tr("The program they came from did not hand them over "
+                                "through the desktop's file transfer portal."));
+                return;
+            }
+            if (ShelfStorePtr store = m_store.lock())
+                store->add(files, false);
+        });
+    return true;
+}
+
+bool DropReader::takePromise(const QMimeData* mime, Unsaved* unsaved)
 {
     if (!mime->hasFormat(directSaveFormat))
         return false;
     const std::unique_ptr<DirectSave> directSave = DirectSave::create();
+    const QString proposed = directSave->suggestedName();
     // Whatever the source suggests, the file goes into a new folder of ours.
-    const QString name =
-        DropNaming::plainFileName(directSave->suggestedName(), QStringLiteral("Untitled"));
+    const QString name = DropNaming::plainFileName(proposed, tr("Untitled"));
+    // A notice names the file as the source proposed it, or names none.
+    const QString told = proposed.isEmpty() ? QString() : name;
     QString error;
     const QString folder = DropFolders::newDropFolder(&error);
     if (folder.isEmpty()) {
-        reportUnsaved(name, error);
-        return false;
-    }
-    if (!directSave->setTarget(QUrl::fromLocalFile(folder + u'/' + name))) {
-        DropFolders::removeDropFolder(folder);
+        *unsaved = {true, told, error};
         return false;
     }
     // Asking for the data makes the source save ("S"), fail ("F") or report
     // an error ("E"). Some sources save under their own name, so the
     // receiver takes whatever lands in the folder.
-    const QByteArray answer = mime->data(directSaveFormat);
-    if (answer.startsWith('F') || answer.startsWith('E')) {
-        DropFolders::removeDropFolder(folder);
-        reportUnsaved(name, QStringLiteral("The program it came from could not save it there."));
-        return false;
+    const bool targetSet = directSave->setTarget(QUrl::fromLocalFile(folder + u'/' + name));
+    const QByteArray answer = targetSet ? mime->data(directSaveFormat) : QByteArray();
+    if (targetSet && !answer.startsWith('F') && !answer.startsWith('E')) {
+        auto* receiver = new PromiseReceiver(folder, m_store, this);
+        receiver->onNothing = [self = QPointer<DropReader>(this), told] {
+            if (self)
+                self->reportUnsaved({true, told, tr("The program it came from saved nothing.")},
+                                    Added::Nothing);
+        };
+        receiver->sourceFinished(answer.startsWith('S'));
+        return true;
     }
-    auto* receiver = new PromiseReceiver(folder, m_store, this);
-    receiver->onNothing = [self = QPointer<DropReader>(this), name] {
-        if (self)
-            self->reportUnsaved(name, QStringLiteral("The program it came from saved nothing."));
-    };
-    receiver->sourceFinished(answer.startsWith('S'));
-    return true;
+    // A source that fails (Chromium always does) leaves the target to write
+    // the data it offers as application/octet-stream; one that reports an
+    // error has told the user already.
+    const QByteArray bytes = answer.startsWith('E')
+                                 ? QByteArray()
+                                 : mime->data(QStringLiteral("application/octet-stream"));
+    if (!bytes.isEmpty()) {
+        const QString path = folder + u'/' + name;
+        writeLater(
+            [path, folder, bytes](QString* error) -> std::optional<QString> {
+                if (writeNewFile(path, bytes, error))
+                    return path;
+                DropFolders::removeDropFolder(folder);
+                return std::nullopt;
+            },
+            mime, told, true, {}, Added::Nothing);
+        return true;
+    }
+    DropFolders::removeDropFolder(folder);
+    // A drop with no source to ask goes on to the other kinds unremarked.
+    if (targetSet)
+        *unsaved = {true, told, tr("The program it came from could not save it there.")};
+    return false;
 }
 
-bool DropReader::takeImage(const QMimeData* mime)
+bool DropReader::takeImage(const QMimeData* mime, const Unsaved& earlier)
 {
     if (!mime->hasImage())
         return false;
@@ -225,45 +360,23 @@ bool DropReader::takeImage(const QMimeData* mime)
         if (image.isNull())
             return false;
     }
-    // Add the file once it is written. A picture that cannot be written
-    // falls back to the drop's link or text, as the drop would have.
-    QPointer<DropReader> self(this);
-    std::weak_ptr<ShelfStore> store = m_store;
-    auto* fallback = new QMimeData;
-    for (const QString& format : mime->formats()) {
-        if (format == u"text/uri-list" || format == u"text/x-moz-url" ||
-            format.startsWith(u"text/plain"))
-            fallback->setData(format, mime->data(format));
-    }
-    Background::run([png, image, self, store, fallback] {
-        QByteArray bytes = png;
-        if (bytes.isEmpty()) {
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            if (!image.save(&buffer, "PNG"))
-                bytes.clear();
-        }
-        QString error = QStringLiteral("The picture could not be converted to PNG.");
-        std::optional<QString> path;
-        if (!bytes.isEmpty())
-            path = saveInNewFolder(QStringLiteral("Image.png"), bytes, &error);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [path, error, self, store, fallback] {
-                std::unique_ptr<QMimeData> rest(fallback);
-                if (path) {
-                    if (ShelfStorePtr s = store.lock())
-                        s->add({QUrl::fromLocalFile(*path)}, true);
-                    return;
+    // A picture that cannot be written falls back to the drop's link or
+    // text, as the drop would have.
+    const QString name = QStringLiteral("Image.png");
+    writeLater(
+        [png, image, name](QString* error) -> std::optional<QString> {
+            QByteArray bytes = png;
+            if (bytes.isEmpty()) {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                if (!image.save(&buffer, "PNG")) {
+                    *error = tr("The picture could not be converted to PNG.");
+                    return std::nullopt;
                 }
-                if (!self)
-                    return;
-                Unsaved unsaved;
-                if (!self->takeLink(rest.get(), &unsaved) && !self->takeText(rest.get(), &unsaved))
-                    self->reportUnsaved(QStringLiteral("Image.png"), error);
-            },
-            Qt::QueuedConnection);
-    });
+            }
+            return saveInNewFolder(name, bytes, error);
+        },
+        mime, name, false, earlier, Added::Picture);
     return true;
 }
 
@@ -276,7 +389,7 @@ bool DropReader::takeLink(const QMimeData* mime, Unsaved* unsaved)
     QString error;
     const std::optional<QString> path = saveInNewFolder(name, DropNaming::weblocData(url), &error);
     if (!path) {
-        *unsaved = {name, error};
+        *unsaved = {true, name, error};
         return false;
     }
     addWritten(*path);
@@ -295,7 +408,7 @@ bool DropReader::takeText(const QMimeData* mime, Unsaved* unsaved)
     QString error;
     const std::optional<QString> path = saveInNewFolder(name, bytes, &error);
     if (!path) {
-        *unsaved = {name, error};
+        *unsaved = {true, name, error};
         return false;
     }
     addWritten(*path);

@@ -19,3 +19,9 @@ std::unique_ptr<DirectSave> DirectSave::create()
 {
     return X11Util::x11OrNull<DirectSave, X11DirectSave, NullDirectSave>();
 }
+
+void DirectSave::followDrags()
+{
+    if (X11Util::connection())
+        X11DirectSave::followDrags();
+}

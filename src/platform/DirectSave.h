@@ -11,14 +11,16 @@
 //
 // Used from inside a dropEvent: read the name the source suggests, tell it
 // where to save with setTarget(), then ask for the "XdndDirectSave0" data of
-// the drop's QMimeData: "S" means saved, "F" failed, "E" error.
+// the drop's QMimeData: "S" means saved, "F" failed (the target may take the
+// data as application/octet-stream instead), "E" error.
 class DirectSave
 {
 public:
     virtual ~DirectSave() = default;
     // The file name that the source of the current drag suggests (the
-    // XdndDirectSave0 property of the XdndSelection owner), as the source
-    // wrote it; empty when there is none.
+    // XdndDirectSave0 property of the window that the drag's messages come
+    // from, else of the XdndSelection owner), as the source wrote it; empty
+    // when there is none.
     virtual QString suggestedName() = 0;
     // Replaces that property with the file:// URI where the source should
     // save. Answers whether the property could be written.
@@ -27,4 +29,8 @@ public:
     // The X11 implementation on the xcb platform, otherwise one that finds
     // no suggested name and cannot set a target.
     static std::unique_ptr<DirectSave> create();
+    // Starts following the drags that enter this program's windows, so that
+    // a drop knows the window it came from; called before drops can come
+    // (more calls do nothing).
+    static void followDrags();
 };

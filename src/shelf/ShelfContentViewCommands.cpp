@@ -3,6 +3,7 @@
 #include "shelf/ShelfContentView.h"
 
 #include "platform/freedesktop/FileManager.h"
+#include "platform/freedesktop/FileTransfer.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/StackAreaView.h"
 
@@ -86,19 +87,25 @@ void ShelfContentView::copyAll()
     const QList<QUrl> urls = urlsOf(m_store->items);
     auto* mime = new QMimeData;
     mime->setUrls(urls);
-    // GNOME-style file managers paste files from this format.
-    QByteArray gnome("copy");
+    // File managers paste files from their own form of the list: "copy" on
+    // a line, then one URI a line, LF line ends, no newline at the end (a
+    // last empty line would be read as one more file). Nautilus and its
+    // GNOME relatives read the first name, Caja (MATE) only the second.
+    QByteArray copied("copy");
     for (const QUrl& url : urls)
-        gnome += '\n' + url.toEncoded();
-    mime->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
+        copied += '\n' + url.toEncoded();
+    mime->setData(QStringLiteral("x-special/gnome-copied-files"), copied);
+    mime->setData(QStringLiteral("x-special/mate-copied-files"), copied);
     QGuiApplication::clipboard()->setMimeData(mime);
+    // Sandboxed programs paste through the desktop's portal: a new key for
+    // every paste.
+    FileTransfer::instance()->offer(mime, urls, false, true);
 }
 
 void ShelfContentView::removeAll()
 {
-    m_store->items.clear();
-    if (m_store->onChange)
-        m_store->onChange();
+    // Through the store, which stops following the files.
+    m_store->remove(m_store->items);
 }
 
 QMenu* ShelfContentView::makeShareMenu()

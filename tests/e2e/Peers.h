@@ -2,7 +2,14 @@
 
 #include "Input.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QUrl>
 #include <QRect>
 
 #include <optional>
@@ -53,6 +60,26 @@ inline std::optional<QRect> placeWindow(xcb_window_t window, QRect frame)
         },
         10000);
     return placed;
+}
+
+// The first client window (a top level, or one that the window manager
+// framed) that `match` accepts, looked for until the deadline.
+inline std::optional<ProbedWindow> waitForClient(const std::function<bool(const ProbedWindow&)>& match, int timeoutMs)
+{
+    const XConnection display;
+    std::optional<ProbedWindow> found;
+    TestEnv::waitUntil(
+        [&] {
+            for (const ProbedWindow& top : display.topLevels()) {
+                for (const ProbedWindow& w : QList<ProbedWindow>{top} + display.descendants(top.id)) {
+                    if (!found && match(w))
+                        found = w;
+                }
+            }
+            return found.has_value();
+        },
+        timeoutMs);
+    return found;
 }
 
 // pcmanfm, a GTK file manager, showing one folder: a real drag source, drop target
@@ -115,6 +142,135 @@ private:
     xcb_window_t m_window = XCB_NONE;
 };
 
+// A D-Bus session bus of a peer's own, that starts only the services
+// copied into it, in the test's home: the desktop's services (file indexers,
+// settings daemons) then never run for the test, nor with the user's files.
+class PrivateBus
+{
+public:
+    // Starts it with these services of /usr/share/dbus-1/services (file names).
+    bool start(const QString& folder, const QStringList& services = {})
+    {
+        const QString socket = folder + "/bus", config = folder + "/bus.conf";
+        QDir().mkpath(folder + "/services");
+        for (const QString& service : services)
+            QFile::copy("/usr/share/dbus-1/services/" + service, folder + "/services/" + service);
+        TestEnv::writeFile(config, QStringLiteral("<busconfig><type>session</type><listen>unix:path=%1</listen><auth>EXTERNAL</auth>"
+                                                  "<servicedir>%2/services</servicedir><policy context=\"default\">"
+                                                  "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                                                  "<allow own=\"*\"/></policy></busconfig>")
+                                       .arg(socket, folder)
+                                       .toUtf8());
+        m_address = "unix:path=" + socket;
+        QFile::remove(socket); // left by an earlier bus
+        return m_process.start("dbus-daemon", {"--nofork", "--config-file=" + config}) &&
+               TestEnv::waitUntil([&] { return QFileInfo::exists(socket); }, 10000);
+    }
+    // The variable that puts a program on this bus.
+    QString variable() const { return "DBUS_SESSION_BUS_ADDRESS=" + m_address; }
+
+private:
+    Program m_process;
+    QString m_address;
+};
+
+// Nautilus 43, GNOME's file manager (GTK 4), showing one folder as icons,
+// with a sidebar that lists the folders bookmarked here. Like GIO file
+// managers it moves dropped files in a job of its own. Run under openbox,
+// on a bus of its own.
+class Nautilus
+{
+public:
+    // Opens `folder`, which holds a folder (the first icon), in a window
+    // whose frame is `frame`, with `bookmark` the one place of the sidebar's
+    // own; answers whether the window is there and shows the folder's icon.
+    bool open(const QString& folder, const QString& bookmark, QRect frame)
+    {
+        // Icons, no thumbnails, counts or searches of anything; settings in
+        // a file of the test's home.
+        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+        TestEnv::writeFile(config + "/glib-2.0/settings/keyfile",
+                           "[org/gnome/nautilus/preferences]\ndefault-folder-viewer='icon-view'\n"
+                           "show-image-thumbnails='never'\nshow-directory-item-counts='never'\n"
+                           "recursive-search='never'\nshow-delete-permanently=false\n"
+                           "[org/gnome/desktop/privacy]\nremember-recent-files=false\n");
+        TestEnv::writeFile(config + "/gtk-3.0/bookmarks", QUrl::fromLocalFile(bookmark).toEncoded() + '\n');
+        if (!m_bus.start(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("nautilus-bus")) ||
+            !m_process.start("nautilus", {"--new-window", folder},
+                             {m_bus.variable(), "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "GTK_A11Y=none",
+                              "GSETTINGS_BACKEND=keyfile", "GIO_USE_VFS=local"}))
+            return false;
+        const auto window = waitForClient(
+            [&](const ProbedWindow& w) {
+                return w.viewable && w.windowClass == u"org.gnome.Nautilus" && w.title == QFileInfo(folder).fileName();
+            },
+            20000);
+        const auto placed = window ? placeWindow(window->id, frame) : std::nullopt;
+        if (!placed)
+            return false;
+        m_window = window->id;
+        m_content = *placed;
+        // Drawn: the folder's icon where the first icon goes.
+        return TestEnv::waitUntil(
+            [&] {
+                const QImage shown = m_display.image(m_display.describe(m_window).value_or(ProbedWindow{}));
+                const QPoint icon = folderIcon() - m_content.topLeft();
+                return !shown.isNull() && QColor(shown.pixel(icon)).saturation() > 80;
+            },
+            20000);
+    }
+    // Where the view's first icon is, where a drop goes into the folder
+    // itself, and the sidebar's bookmarked place.
+    QPoint folderIcon() const { return m_content.topLeft() + QPoint(336, 115); }
+    QPoint emptySpace() const { return m_content.topLeft() + QPoint(600, 420); }
+    QPoint bookmark() const { return m_content.topLeft() + QPoint(70, 241); }
+    QString errors() { return m_output += m_process.errors(); }
+
+private:
+    PrivateBus m_bus;
+    Program m_process;
+    XConnection m_display;
+    QRect m_content;
+    xcb_window_t m_window = XCB_NONE;
+    QString m_output;
+};
+
+// Thunar, Xfce's file manager (GTK 3), showing one folder as icons; a drag
+// source and a drop target that chooses between copy and move by itself.
+// Run under openbox, on a bus of its own with its settings daemon.
+class Thunar
+{
+public:
+    // Opens `folder` in a window with the frame `frame`; answers whether it
+    // shows the folder (drawn, with its first icon when it holds a file).
+    bool open(const QString& folder, QRect frame)
+    {
+        if (!m_bus.start(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("thunar-bus"), {"org.xfce.Xfconf.service"}) ||
+            !m_process.start("thunar", {folder}, {m_bus.variable(), "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "GIO_USE_VFS=local"}))
+            return false;
+        const auto window = waitForClient(
+            [&](const ProbedWindow& w) {
+                return w.viewable && w.windowClass == u"Thunar" && w.title.startsWith(QFileInfo(folder).fileName());
+            },
+            20000);
+        const auto placed = window ? placeWindow(window->id, frame) : std::nullopt;
+        if (!placed)
+            return false;
+        m_content = *placed;
+        return true;
+    }
+    // Where the view's first icon is, and where a drop goes into the folder.
+    QPoint firstIcon() const { return m_content.topLeft() + QPoint(210, 140); }
+    QPoint emptySpace() const { return m_content.bottomRight() - QPoint(60, 60); }
+    QString errors() { return m_process.errors(); }
+
+private:
+    PrivateBus m_bus;
+    Program m_process;
+    XConnection m_display;
+    QRect m_content;
+};
+
 // trayer, a GTK 2 tray of the XEmbed kind, at an edge of the screen.
 class Trayer
 {
@@ -151,4 +307,168 @@ public:
 private:
     Program m_process;
     XConnection m_display;
+};
+
+// Chooses "Copy", the third entry of the menu of the shelf whose stack area
+// is centred at `stack`; answers whether the menu opened.
+inline bool copyFromShelfMenu(const XConnection& display, QPoint stack)
+{
+    return Input::run(Input::click(stack, 3)) && display.waitForWindow([](const ProbedWindow& w) {
+        return w.viewable && w.overrideRedirect && w.instance == u"kavo" && w.geometry.height() > 40;
+    }) && Input::run({"key", "Down", "Down", "Down", "Return"});
+}
+
+// Caja, MATE's file manager, showing one folder in a browser window under
+// openbox. It pastes files only from MATE's own clipboard form.
+class Caja
+{
+public:
+    // Opens `folder` with the window's frame at `frame`; answers whether the
+    // window shows there.
+    bool open(const QString& folder, QRect frame)
+    {
+        if (!m_openbox.start() ||
+            !m_process.start("caja", {"--no-desktop", "--browser", folder},
+                             {"NO_AT_BRIDGE=1", "GDK_BACKEND=x11", "GSETTINGS_BACKEND=memory"}))
+            return false;
+        const auto shown = waitForClient(
+            [&](const ProbedWindow& w) {
+                return w.viewable && w.windowClass == u"Caja" && w.title.startsWith(QFileInfo(folder).fileName());
+            },
+            30000);
+        if (shown)
+            m_window = shown->id;
+        return shown && placeWindow(m_window, frame);
+    }
+    xcb_window_t window() const { return m_window; }
+    QString errors() { return m_process.errors() + m_openbox.errors(); }
+
+private:
+    Openbox m_openbox;
+    Program m_process;
+    XConnection m_display;
+    xcb_window_t m_window = XCB_NONE;
+};
+
+// Xfce's panel with its default configuration (the first start of a panel
+// takes it). Its tray shows StatusNotifierItems and is their watcher. It keeps
+// its settings through xfconfd, started here in the test's home (one the bus
+// started would keep them in the bus's). Ended with the object.
+class XfcePanel
+{
+public:
+    // Starts it; answers whether its tray watches for items and the panel
+    // along the top of the screen is drawn and settled.
+    bool start()
+    {
+        const QStringList env{"NO_AT_BRIDGE=1", "GDK_BACKEND=x11"};
+        QString xfconfd; // in the architecture's folder of /usr/lib
+        const QStringList libs = QDir("/usr/lib").entryList(QDir::Dirs | QDir::NoDotAndDotDot) << ".";
+        for (const QString& dir : libs) {
+            if (QFileInfo::exists("/usr/lib/" + dir + "/xfce4/xfconf/xfconfd"))
+                xfconfd = "/usr/lib/" + dir + "/xfce4/xfconf/xfconfd";
+        }
+        QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        const auto owned = [bus](const char* name) { return bus && bus->isServiceRegistered(name).value(); };
+        if (xfconfd.isEmpty() || owned("org.xfce.Xfconf") || !m_settings.start(xfconfd, {}, env) ||
+            !TestEnv::waitUntil([&] { return owned("org.xfce.Xfconf"); }, 10000) ||
+            !m_panel.start("xfce4-panel", {}, env))
+            return false;
+        QDBusMessage hosted = QDBusMessage::createMethodCall(
+            "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get");
+        hosted << "org.kde.StatusNotifierWatcher" << "IsStatusNotifierHostRegistered";
+        QImage last;
+        QElapsedTimer unchanged;
+        return TestEnv::waitUntil(
+            [&] {
+                const QImage now = image();
+                if (now.isNull() || now != last)
+                    last = now, unchanged.start();
+                return !now.isNull() && unchanged.elapsed() > 500 && owned("org.kde.StatusNotifierWatcher") &&
+                       QDBusConnection::sessionBus().call(hosted).arguments().value(0).value<QDBusVariant>().variant().toBool();
+            },
+            30000);
+    }
+    // Where the icon is that `show` puts in the tray (it answers whether it
+    // did), once the panel has settled again (a hand is no faster): the place
+    // on the panel that changed, less the items beside the tray that moved
+    // over to make room for it.
+    std::optional<QPoint> newIcon(const std::function<bool()>& show)
+    {
+        QImage before;
+        std::optional<QPoint> icon;
+        if (!TestEnv::waitUntil([&] { return !(before = image().convertToFormat(QImage::Format_RGB32)).isNull(); }) ||
+            !show())
+            return icon;
+        // Each column of pixels, as bytes to compare.
+        const auto columns = [](const QImage& img) {
+            QList<QByteArray> out(img.width());
+            for (int y = 0; y < img.height(); ++y) {
+                for (int x = 0; x < img.width(); ++x)
+                    out[x].append(reinterpret_cast<const char*>(img.constScanLine(y)) + 4 * x, 4);
+            }
+            return out;
+        };
+        const QList<QByteArray> was = columns(before);
+        QImage last;
+        QElapsedTimer unchanged;
+        TestEnv::waitUntil(
+            [&] {
+                const QImage after = image().convertToFormat(QImage::Format_RGB32);
+                if (after != last)
+                    last = after, unchanged.start();
+                if (after.size() != before.size() || after == before || unchanged.elapsed() < 500)
+                    return false;
+                const QList<QByteArray> is = columns(after);
+                const int width = int(is.size());
+                const auto explained = [&](int x, int shift) {
+                    return is[x] == was[x] || (x + shift < width && is[x] == was[x + shift]);
+                };
+                // How far the neighbours moved: the shift that accounts for most columns.
+                int shift = 0, best = -1;
+                for (int s = 0; s < 4 * before.height(); ++s) {
+                    int count = 0;
+                    for (int x = 0; x < width; ++x)
+                        count += explained(x, s);
+                    if (count > best)
+                        best = count, shift = s;
+                }
+                // The first run of columns left unaccounted for that is as
+                // wide as an icon (the clock further on may have turned a minute).
+                for (int x = 0, first = -1, last = -1; x <= width && !icon; ++x) {
+                    if (x < width && explained(x, shift))
+                        continue;
+                    if (first >= 0 && (x == width || x > last + 3) && last - first >= before.height() / 3)
+                        icon = m_window.topLeft() + QPoint((first + last) / 2, before.height() / 2);
+                    else if (first < 0 || x > last + 3)
+                        first = x;
+                    last = x;
+                }
+                return icon.has_value();
+            },
+            20000);
+        return icon;
+    }
+    QString errors() { return m_panel.errors() + m_settings.errors(); }
+
+private:
+    // What the panel along the top of the screen shows now.
+    QImage image()
+    {
+        const int screen = m_display.describe(m_display.root()).value_or(ProbedWindow{}).geometry.width();
+        for (const ProbedWindow& frame : m_display.topLevels()) {
+            for (const ProbedWindow& w : m_display.descendants(frame.id)) {
+                if (w.viewable && w.windowClass == u"Xfce4-panel" && w.geometry.top() == 0 &&
+                    w.geometry.width() == screen) {
+                    m_window = w.geometry;
+                    return m_display.image(w);
+                }
+            }
+        }
+        return {};
+    }
+
+    Program m_settings, m_panel;
+    XConnection m_display;
+    QRect m_window;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -17,8 +18,10 @@ public:
         bool declareLength = true; // else the body ends when the connection closes
         bool silent = false;       // reads the request and never answers
         int trickleMs = 0;         // else sends the body a byte at a time, this often
+        QByteArray type = "application/json";
     };
     Response response;
+    QHash<QByteArray, Response> pages; // answers for these paths instead of `response`
     QStringList requests; // e.g. "GET /version.json?t=1 HTTP/1.1"
 
     FeedServer()
@@ -49,23 +52,24 @@ private:
             return;
         socket->setProperty("answered", true);
         requests << QString::fromLatin1(received.left(received.indexOf("\r\n")));
-        if (response.silent)
+        const Response reply = pages.value(received.split(' ').value(1), response);
+        if (reply.silent)
             return;
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
-                          " Status\r\nContent-Type: application/json\r\nConnection: close\r\n";
-        if (response.declareLength)
-            head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
-        if (response.trickleMs > 0) {
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) +
+                          " Status\r\nContent-Type: " + reply.type + "\r\nConnection: close\r\n";
+        if (reply.declareLength)
+            head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+        if (reply.trickleMs > 0) {
             socket->write(head + "\r\n");
             auto* drip = new QTimer(socket);
-            connect(drip, &QTimer::timeout, socket, [socket, body = response.body, sent = qsizetype(0)]() mutable {
+            connect(drip, &QTimer::timeout, socket, [socket, body = reply.body, sent = qsizetype(0)]() mutable {
                 if (sent < body.size())
                     socket->write(body.mid(sent++, 1));
             });
-            drip->start(response.trickleMs);
+            drip->start(reply.trickleMs);
             return;
         }
-        socket->write(head + "\r\n" + response.body);
+        socket->write(head + "\r\n" + reply.body);
         socket->disconnectFromHost();
     }
     QTcpServer m_server;

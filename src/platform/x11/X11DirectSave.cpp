@@ -2,6 +2,8 @@
 
 #include "platform/x11/X11Util.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 #include <xcb/xcb.h>
@@ -12,6 +14,34 @@ namespace {
 
 // Longest property read, in 32-bit units (64 KiB); a file name is far shorter.
 constexpr uint32_t maxPropertyLength = 16384;
+
+// The source window named by the latest XDND message that reached this
+// program: XdndEnter, XdndPosition and XdndDrop all carry it first.
+quint32 g_messageSource = 0;
+
+class XdndMessages final : public QAbstractNativeEventFilter
+{
+public:
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return false;
+        const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        if (m->format == 32 && m->type != 0 &&
+            (m->type == m_enter || m->type == m_position || m->type == m_drop))
+            g_messageSource = m->data.data32[0];
+        // Qt goes on to handle the drag itself.
+        return false;
+    }
+
+private:
+    const quint32 m_enter = X11Util::atom("XdndEnter");
+    const quint32 m_position = X11Util::atom("XdndPosition");
+    const quint32 m_drop = X11Util::atom("XdndDrop");
+};
 
 QByteArray atomName(xcb_connection_t* c, quint32 atom)
 {
@@ -28,29 +58,58 @@ QByteArray atomName(xcb_connection_t* c, quint32 atom)
 
 X11DirectSave::X11DirectSave(xcb_connection_t* connection) : m_connection(connection) {}
 
-quint32 X11DirectSave::dragSource() const
+void X11DirectSave::followDrags()
 {
+    static XdndMessages* messages = nullptr;
+    if (!messages) {
+        messages = new XdndMessages;
+        QCoreApplication::instance()->installNativeEventFilter(messages);
+    }
+}
+
+quint32 X11DirectSave::propertyWindow()
+{
+    if (m_window != 0)
+        return m_window;
+    const quint32 property = X11Util::atom("XdndDirectSave0");
     const quint32 selection = X11Util::atom("XdndSelection");
-    if (selection == 0)
+    if (property == 0 || selection == 0)
         return 0;
-    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, selection), nullptr);
-    const quint32 owner = reply ? reply->owner : 0;
-    std::free(reply);
-    return owner;
+    const quint32 candidates[] = {g_messageSource, owner ? owner->owner : 0};
+    std::free(owner);
+    for (const quint32 window : candidates) {
+        if (window == 0)
+            continue;
+        // Only whether it is there; a window that has gone answers an error.
+        xcb_generic_error_t* error = nullptr;
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0),
+            &error);
+        const bool present = reply && reply->type != XCB_NONE;
+        std::free(reply);
+        std::free(error);
+        if (present)
+            return m_window = window;
+    }
+    return 0;
 }
 
 QString X11DirectSave::suggestedName()
 {
     const quint32 property = X11Util::atom("XdndDirectSave0");
-    const quint32 source = dragSource();
+    const quint32 source = propertyWindow();
     if (property == 0 || source == 0)
         return {};
+    xcb_generic_error_t* error = nullptr;
     xcb_get_property_reply_t* reply =
         xcb_get_property_reply(m_connection,
                                xcb_get_property(m_connection, 0, source, property,
                                                 XCB_GET_PROPERTY_TYPE_ANY, 0, maxPropertyLength),
-                               nullptr);
+                               &error);
+    std::free(error);
     if (!reply)
         return {};
     QString name;
@@ -78,7 +137,7 @@ bool X11DirectSave::setTarget(const QUrl& file)
         return false;
     const quint32 property = X11Util::atom("XdndDirectSave0");
     const quint32 type = X11Util::atom("text/plain");
-    const quint32 source = dragSource();
+    const quint32 source = propertyWindow();
     if (property == 0 || type == 0 || source == 0)
         return false;
     const QByteArray uri = file.toEncoded();

@@ -6,8 +6,10 @@
 
 struct xcb_connection_t;
 
-// Reads and writes the XdndDirectSave0 property on the window that owns
-// XdndSelection, which is the source of the drag in progress.
+// Reads and writes the XdndDirectSave0 property on the source window of the
+// drag in progress: the window that its XDND messages came from (Chromium's
+// is not the one that owns XdndSelection; GTK's, as in xarchiver, is), else
+// the XdndSelection owner.
 class X11DirectSave final : public DirectSave
 {
 public:
@@ -23,8 +25,14 @@ public:
     // type names. Answers a null string for any other type.
     static QString decodeName(const QByteArray& type, const QByteArray& bytes);
 
+    // Starts noting the source window of each XDND message that reaches
+    // this program, with a native event filter installed once.
+    static void followDrags();
+
 private:
-    quint32 dragSource() const;
+    // The window that holds the XdndDirectSave0 property (0: none).
+    quint32 propertyWindow();
 
     xcb_connection_t* m_connection;
+    quint32 m_window = 0;
 };
