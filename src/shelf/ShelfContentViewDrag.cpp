@@ -3,6 +3,8 @@
 // and a shelf left empty closes.
 #include "shelf/ShelfContentView.h"
 
+#include "platform/OutgoingDrag.h"
+#include "platform/freedesktop/FileTransfer.h"
 #include "shelf/ItemRowView.h"
 #include "shelf/MoveWatcher.h"
 
@@ -67,6 +69,9 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
         urls << item->url();
     auto* mime = new QMimeData;
     mime->setUrls(urls);
+    // Sandboxed programs take files through the desktop's portal; the key
+    // comes long before a drop asks for it.
+    FileTransfer::instance()->offer(mime, urls, true, false);
 
     // The drag belongs to the content view, which outlives the rows (a row
     // may be rebuilt while its drag is under way).
@@ -75,6 +80,7 @@ void ShelfContentView::beginDrag(const QList<ShelfItemPtr>& items, QWidget* sour
     QPoint hotSpot;
     drag->setPixmap(dragImage(dragged, side, &hotSpot, devicePixelRatioF()));
     drag->setHotSpot(hotSpot);
+    OutgoingDrag::track(drag);
 
     QPointer<ShelfContentView> self(this);
     if (execDrag) {
