@@ -209,7 +209,7 @@ TEST_F(DragOutE2E, CopiedByDragOrMenuTheFilesStayAndSoDoesTheShelf)
     ASSERT_TRUE(Input::run(Input::click(stackCentre(shelf.frame), 3)));
     ASSERT_TRUE(m_display.waitForWindow([](const ProbedWindow& w) {
         return w.viewable && w.overrideRedirect && w.instance == u"kavo" && w.geometry.height() > 40;
-    })) << "the shelf's menu did not open";
+    }, 10000)) << "the shelf's menu did not open";
     ASSERT_TRUE(Input::run({"key", "Down", "Down", "Down", "Return"}));
     ASSERT_TRUE(TestEnv::waitUntil(
         [] { return QGuiApplication::clipboard()->mimeData()->hasFormat("x-special/gnome-copied-files"); }));
