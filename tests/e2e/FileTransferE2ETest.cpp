@@ -73,7 +73,8 @@ public:
         const QString info = m_info.filePath("flatpak-info");
         if (!TestEnv::writeFile(info, "[Application]\nname=io.github.kavo.TestPeer\n") || !m_openbox.start())
             return false;
-        QStringList arguments{"--tmpfs", "/"};
+        // The program ends with bubblewrap, which the test ends.
+        QStringList arguments{"--die-with-parent", "--tmpfs", "/"};
         for (const QString folder : {"/usr", "/etc", "/var", "/run", "/tmp", KAVO_SOURCE_DIR})
             arguments << "--bind" << folder << folder;
         if (!QDir::tempPath().startsWith("/tmp"))
