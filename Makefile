@@ -7,6 +7,11 @@ ASAN_BUILD ?= build-asan
 # -noreset: the server stays up between clients (a program started just as the
 # last one leaves would otherwise find no display).
 XVFB = xvfb-run -a -s "-screen 0 1280x800x24 -noreset"
+# The tests' session bus, and every service it starts on its own (portals,
+# GVFS), get a home of their own: nothing is written in the real one.
+TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home \
+	XDG_CONFIG_HOME=$$home/.config XDG_CACHE_HOME=$$home/.cache \
+	XDG_DATA_HOME=$$home/.local/share XDG_STATE_HOME=$$home/.local/state &&
 CTEST_FLAGS ?= --output-on-failure -j2
 
 .PHONY: run test build package test-build test-asan bench clean
@@ -31,7 +36,7 @@ test:
 	$(MAKE) --no-print-directory test-asan
 
 test-build: build
-	$(XVFB) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
+	$(TEST_HOME) $(XVFB) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
 
 test-asan:
 	# The sanitizer build runs every test but those of the Debian package,
@@ -39,7 +44,7 @@ test-asan:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVO_SANITIZE=ON \
 	    -DKAVO_WERROR=ON -DKAVO_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	$(TEST_HOME) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	$(XVFB) dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(CTEST_FLAGS) -E InstalledPackage
