@@ -17,6 +17,45 @@
 namespace X11Workarounds {
 namespace {
 
+// The major opcode of XInput, through which Qt takes the pointer; 0 without it.
+uint8_t xinputOpcode()
+{
+    static const xcb_query_extension_reply_t* ext = xcb_get_extension_data(X11Util::connection(), &xcb_input_id);
+    return ext && ext->present ? ext->major_opcode : 0;
+}
+
+// The time the server put on an event (pointer and keys, core or XInput 2;
+// property changes): the server's clock, which Qt stamps its own requests
+// and drag messages with. "Current time" for other events.
+xcb_timestamp_t serverTime(const xcb_generic_event_t* event)
+{
+    switch (event->response_type & 0x7f) {
+    case XCB_KEY_PRESS:
+    case XCB_KEY_RELEASE:
+    case XCB_BUTTON_PRESS:
+    case XCB_BUTTON_RELEASE:
+    case XCB_MOTION_NOTIFY:
+    case XCB_ENTER_NOTIFY:
+    case XCB_LEAVE_NOTIFY:
+        return reinterpret_cast<const xcb_key_press_event_t*>(event)->time;
+    case XCB_PROPERTY_NOTIFY:
+        return reinterpret_cast<const xcb_property_notify_event_t*>(event)->time;
+    case XCB_GE_GENERIC:
+        if (reinterpret_cast<const xcb_ge_generic_event_t*>(event)->extension == xinputOpcode())
+            return reinterpret_cast<const xcb_input_button_press_event_t*>(event)->time;
+        return XCB_CURRENT_TIME;
+    default:
+        return XCB_CURRENT_TIME;
+    }
+}
+
+// Follows the latest of the times the server put on events.
+void advance(xcb_timestamp_t* latest, xcb_timestamp_t time)
+{
+    if (time != XCB_CURRENT_TIME && (*latest == 0 || int32_t(time - *latest) > 0))
+        *latest = time;
+}
+
 // Some drop targets (pcmanfm, through libfm) ask for the dragged data with
 // the wall-clock time in seconds where an X server time belongs. Qt adopts
 // the time of every selection request as its own, and from then on asks the
@@ -34,52 +73,21 @@ public:
         if (eventType != "xcb_generic_event_t")
             return false;
         auto* event = static_cast<xcb_generic_event_t*>(message);
-        switch (event->response_type & 0x7f) {
-        case XCB_KEY_PRESS:
-        case XCB_KEY_RELEASE:
-        case XCB_BUTTON_PRESS:
-        case XCB_BUTTON_RELEASE:
-        case XCB_MOTION_NOTIFY:
-        case XCB_ENTER_NOTIFY:
-        case XCB_LEAVE_NOTIFY:
-            seen(reinterpret_cast<xcb_key_press_event_t*>(event)->time);
-            break;
-        case XCB_PROPERTY_NOTIFY:
-            seen(reinterpret_cast<xcb_property_notify_event_t*>(event)->time);
-            break;
-        case XCB_SELECTION_REQUEST: {
-            auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
-            if (m_latest != 0 && request->time != XCB_CURRENT_TIME &&
-                int32_t(request->time - m_latest) > toleranceMs)
-                request->time = request->selection == X11Util::atom("XdndSelection")
-                                    ? m_latest
-                                    : xcb_timestamp_t(XCB_CURRENT_TIME);
-            break;
+        if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) {
+            advance(&m_latest, serverTime(event));
+            return false;
         }
-        default:
-            break;
-        }
+        auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+        if (m_latest != 0 && request->time != XCB_CURRENT_TIME && int32_t(request->time - m_latest) > toleranceMs)
+            request->time = request->selection == X11Util::atom("XdndSelection") ? m_latest
+                                                                                   : xcb_timestamp_t(XCB_CURRENT_TIME);
         return false;
     }
 
 private:
-    // Times the server put on events: the server's clock, give or take.
-    void seen(xcb_timestamp_t time)
-    {
-        if (time != XCB_CURRENT_TIME && (m_latest == 0 || int32_t(time - m_latest) > 0))
-            m_latest = time;
-    }
-
     static constexpr int32_t toleranceMs = 60 * 60 * 1000;
     xcb_timestamp_t m_latest = 0;
 };
-
-// The major opcode of XInput, through which Qt takes the pointer; 0 without it.
-uint8_t xinputOpcode()
-{
-    static const xcb_query_extension_reply_t* ext = xcb_get_extension_data(X11Util::connection(), &xcb_input_id);
-    return ext && ext->present ? ext->major_opcode : 0;
-}
 
 // GTK 4 drop targets (Nautilus among them) ask for the dragged data with
 // "current time", on a hidden window of their own. Qt's drag source answers
@@ -110,7 +118,7 @@ public:
         if (OutgoingDrag::generation() != m_generation)
             m_generation = OutgoingDrag::generation(), m_dragStart = m_latest;
         if (type != XCB_SELECTION_REQUEST) {
-            seen(event);
+            advance(&m_latest, serverTime(event));
             return false;
         }
         const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
@@ -129,35 +137,6 @@ private:
     bool ofNewestDrag(xcb_timestamp_t time) const
     {
         return time == XCB_CURRENT_TIME || (m_dragStart != 0 && int32_t(time - m_dragStart) >= 0);
-    }
-
-    // The latest time the server put on an event (pointer and keys, core or
-    // XInput 2; property changes): the time Qt stamps its drag messages with.
-    void seen(const xcb_generic_event_t* event)
-    {
-        xcb_timestamp_t time = XCB_CURRENT_TIME;
-        switch (event->response_type & 0x7f) {
-        case XCB_KEY_PRESS:
-        case XCB_KEY_RELEASE:
-        case XCB_BUTTON_PRESS:
-        case XCB_BUTTON_RELEASE:
-        case XCB_MOTION_NOTIFY:
-        case XCB_ENTER_NOTIFY:
-        case XCB_LEAVE_NOTIFY:
-            time = reinterpret_cast<const xcb_key_press_event_t*>(event)->time;
-            break;
-        case XCB_PROPERTY_NOTIFY:
-            time = reinterpret_cast<const xcb_property_notify_event_t*>(event)->time;
-            break;
-        case XCB_GE_GENERIC:
-            if (reinterpret_cast<const xcb_ge_generic_event_t*>(event)->extension == xinputOpcode())
-                time = reinterpret_cast<const xcb_input_button_press_event_t*>(event)->time;
-            break;
-        default:
-            break;
-        }
-        if (time != XCB_CURRENT_TIME && (m_latest == 0 || int32_t(time - m_latest) > 0))
-            m_latest = time;
     }
 
     static QString atomName(xcb_atom_t atom)
