@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -21,6 +22,18 @@ inline QColor tertiaryLabel(const QWidget* w) { return withAlpha(label(w), 0.26)
 inline QColor background(const QWidget* w)
 {
     return withAlpha(w->palette().color(QPalette::Window), 0.94);
+}
+
+// The ring around the control that has the keyboard focus: two pixels of
+// the accent colour just inside `r`, with the given corner radius.
+inline void drawFocusRing(QPainter& p, const QRectF& r, qreal cornerRadius, const QWidget* w)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(accent(w), 2));
+    p.drawRoundedRect(r.adjusted(1, 1, -1, -1), cornerRadius, cornerRadius);
+    p.restore();
 }
 
 // A UI font of `pixels` pixel size and the given weight.
