@@ -1,5 +1,7 @@
 #include "shake/DebugLog.h"
 
+#include "core/StateFolder.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -9,39 +11,10 @@
 namespace DebugLog {
 namespace {
 
-// The XDG state folder; a relative $XDG_STATE_HOME is invalid and ignored.
-QString stateHome()
-{
-    const QString env = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!env.isEmpty() && QDir::isAbsolutePath(env))
-        return QDir::cleanPath(env);
-    return QDir::homePath() + QStringLiteral("/.local/state");
-}
-
-// Creates the missing folders of `folder`, each private to the user as the
-// XDG base-directory rules ask for state folders.
-void makeFolder(const QString& folder)
-{
-    QStringList missing;
-    for (QString p = folder; !p.isEmpty() && !QFileInfo::exists(p);) {
-        missing.prepend(p);
-        const QString parent = QFileInfo(p).path();
-        if (parent == p)
-            break;
-        p = parent;
-    }
-    const QDir root;
-    for (const QString& p : std::as_const(missing)) {
-        if (!root.mkdir(p, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-            return;
-    }
-}
-
 QString computePath()
 {
-    const QString folder = stateHome() + QStringLiteral("/Kavo");
-    makeFolder(folder);
-    return folder + QStringLiteral("/shake.log");
+    StateFolder::make();
+    return StateFolder::path() + QStringLiteral("/shake.log");
 }
 
 } // namespace

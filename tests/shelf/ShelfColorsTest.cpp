@@ -30,10 +30,15 @@ TEST_P(ShelfColorsTest, SmallTextReachesFourAndAHalfAndFocusMarksThreeToOne)
     palette.setColor(QPalette::Highlight, theme.highlight);
     w.setPalette(palette);
 
-    EXPECT_GE(ShelfColors::contrastOnShelf(ShelfColors::secondaryLabel(&w), theme.window), 4.5)
-        << theme.name;
-    EXPECT_GE(ShelfColors::contrastOnShelf(ShelfColors::focusColor(&w), theme.window), 3.0)
-        << theme.name;
+    // Over a black and a white desktop showing through the background.
+    for (const QColor behind : {QColor(Qt::black), QColor(Qt::white)}) {
+        const QColor shelf = ShelfColors::over(ShelfColors::background(&w), behind);
+        const auto on = [&](const QColor& ink) {
+            return ShelfColors::contrast(ShelfColors::over(ink, shelf), shelf);
+        };
+        EXPECT_GE(on(ShelfColors::secondaryLabel(&w)), 4.5) << theme.name << " over " << behind.name().toStdString();
+        EXPECT_GE(on(ShelfColors::focusColor(&w)), 3.0) << theme.name << " over " << behind.name().toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,9 +57,10 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// The ratios themselves, against the published values.
+// The ratios themselves, against the published values, and painting over.
 TEST(ContrastTest, BlackOnWhiteIsTwentyOneAndGreyFourAndAHalf)
 {
+    EXPECT_EQ(ShelfColors::over(QColor(0, 0, 0, 128), Qt::white).red(), 127);
     EXPECT_NEAR(ShelfColors::contrast(Qt::black, Qt::white), 21, 0.01);
     EXPECT_NEAR(ShelfColors::contrast(QColor(0x767676), Qt::white), 4.54, 0.01);
     EXPECT_NEAR(ShelfColors::contrast(Qt::white, QColor(0x767676)), 4.54, 0.01);
