@@ -3,11 +3,17 @@
 #include "model/ShelfStore.h"
 #include "platform/Thumbnailer.h"
 #include "shelf/ShelfContentView.h"
+#include "shelf/ShelfListAccessible.h"
 
 #include "Bench.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -103,6 +109,67 @@ void measureLongList(const QTemporaryDir& files)
     Bench::report("shelf.list_scroll_jump_worst", *std::max_element(jumps.begin(), jumps.end()), "ms", "< 16.7");
 }
 
+// The same switch with accessibility on, as a screen reader turns it on (on
+// the X11 platform, whose bridge serves the session's accessibility bus):
+// the list's items are made only as a reader asks for them, so opening the
+// list costs about what it costs without one. Run as a process of its own
+// ("--accessible"), since the figures above are taken offscreen.
+constexpr auto a11yService = "org.a11y.Bus", a11yPath = "/org/a11y/bus";
+
+bool setAccessibilityEnabled(bool on)
+{
+    QDBusInterface properties(a11yService, a11yPath, "org.freedesktop.DBus.Properties",
+                              QDBusConnection::sessionBus());
+    properties.setTimeout(10000);
+    return properties.call("Set", "org.a11y.Status", "IsEnabled", QVariant::fromValue(QDBusVariant(on)))
+               .type() == QDBusMessage::ReplyMessage;
+}
+
+int measureLongListAccessible()
+{
+    QTemporaryDir files;
+    if (!setAccessibilityEnabled(true)) {
+        std::fprintf(stderr, "the accessibility bus (at-spi2-core) did not start\n");
+        return 1;
+    }
+    QDeadlineTimer deadline(10000);
+    while (!QAccessible::isActive() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!QAccessible::isActive()) {
+        std::fprintf(stderr, "accessibility did not come on\n");
+        setAccessibilityEnabled(false);
+        return 1;
+    }
+    auto store = std::make_shared<ShelfStore>();
+    store->add(writeFiles(files, QStringLiteral("a11y"), 5000), false);
+    ShelfContentView view(store);
+    view.resize(ShelfContentView::shelfWidth, ShelfContentView::listHeight(7));
+    view.show();
+    QCoreApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    view.toggleList();
+    view.repaint();
+    QCoreApplication::processEvents();
+    // What a reader asks first: the list, its size, the item it lands on.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view.scroll());
+    const int count = list ? list->childCount() : 0;
+    view.selectIndex(0);
+    QAccessibleInterface* first = list ? list->child(0) : nullptr;
+    const bool answered = count == 5000 && first && !first->text(QAccessible::Name).isEmpty() &&
+                          !first->text(QAccessible::Description).isEmpty();
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    setAccessibilityEnabled(false);
+    if (!answered) {
+        std::fprintf(stderr, "the accessible list did not answer (%d children)\n", count);
+        return 1;
+    }
+    Bench::report("shelf.list_switch_5000_accessible", ms, "ms", "< 50");
+    Bench::report("shelf.list_switch_5000_accessible_items_made",
+                  double(ShelfListAccessible::madeCount(view.scroll())), "items", "< 10");
+    return 0;
+}
+
 // The CPU the pop-in spring costs once the shelf is on screen, median of 5.
 void measurePopIn(const QTemporaryDir& files)
 {
@@ -134,6 +201,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Thumbnailer::setShared(std::make_unique<NullThumbnailer>());
+    if (argc > 1 && qstrcmp(argv[1], "--accessible") == 0)
+        return measureLongListAccessible();
 
     QTemporaryDir files;
     for (int n : {10, 100, 1000}) {
@@ -175,5 +244,22 @@ int main(int argc, char** argv)
     }
     measureLongList(files);
     measurePopIn(files);
-    return 0;
+
+    // The accessible list, on the display this benchmark was given.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "shelf.list_switch_5000_accessible needs an X display\n");
+        return 1;
+    }
+    QProcess accessible;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    accessible.setProcessEnvironment(env);
+    accessible.setProcessChannelMode(QProcess::ForwardedChannels);
+    accessible.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--accessible")});
+    if (!accessible.waitForFinished(60000)) {
+        accessible.kill();
+        accessible.waitForFinished();
+        return 1;
+    }
+    return accessible.exitStatus() == QProcess::NormalExit ? accessible.exitCode() : 1;
 }

@@ -2,6 +2,7 @@
 
 #include "app/CommandServer.h"
 #include "app/HotKey.h"
+#include "app/ShelfJournalKeeper.h"
 #include "app/ShelfRegistry.h"
 #include "app/TrayMenu.h"
 #include "core/Prefs.h"
@@ -22,23 +23,30 @@ AppDelegate::AppDelegate(const QUrl& feed)
       m_commands(std::make_unique<CommandServer>(*m_shelves))
 {
     m_tray = std::make_unique<TrayMenu>(*m_shelves, *m_shake, *m_updates, *m_hotKey);
+    m_journal = std::make_unique<ShelfJournalKeeper>(*m_shelves);
 }
 
 AppDelegate::~AppDelegate() = default;
 
-void AppDelegate::launch()
+void AppDelegate::launch(std::function<void()> shelvesBack)
 {
     QPointer<AppDelegate> self(this);
     // Settings that cannot be kept are said once; Kavo goes on with its
     // defaults.
     Prefs::setFailureHandler([self](const QString& why) {
         if (self && self->onNotice)
-            self->onNotice(QStringLiteral("Kavo couldn't save its settings"),
-                           why + QStringLiteral("\n\nKavo keeps working with its default "
-                                                "settings, but changes to them will not be kept."));
+            self->onNotice(tr("Kavo couldn't save its settings"),
+                           why + QStringLiteral("\n\n") +
+                               tr("Kavo keeps working with its default settings, but changes "
+                                  "to them will not be kept."));
     });
     Prefs::registerDefaults();
-    DropFolders::cleanUpOldPromises();
+    m_journal->onNotice = [self](const QString& title, const QString& text) {
+        if (self && self->onNotice)
+            self->onNotice(title, text);
+    };
+    m_journal->start([](const QSet<QByteArray>& held) { DropFolders::cleanUpOldPromises(held); },
+                     std::move(shelvesBack));
 
     // Without a display (tests) there is no tray to sit in.
     if (QGuiApplication::platformName() != u"offscreen")
@@ -53,12 +61,13 @@ void AppDelegate::launch()
 
     // A Wayland pointer over a native window is not seen: then the shelf
     // opens in the middle of the screen where the pointer was last seen.
-    m_hotKey->onPressed = [self](bool pointerKnown) {
+    // The shelf takes the keyboard as the key press asked.
+    m_hotKey->onPressed = [self](bool pointerKnown, quint32 userTime) {
         if (!self)
             return;
         const QPointF p = self->m_commands->pointerLocation();
         self->m_shelves->openShelf(pointerKnown ? p : Screens::middleOfScreenAt(p),
-                                   ShelfOrigin::HotKey);
+                                   ShelfOrigin::HotKey, userTime);
     };
     // Said once per key and start; the user may choose another one there.
     // A desktop that takes no shortcuts from programs still runs commands
@@ -115,4 +124,12 @@ void AppDelegate::launch()
         if (Prefs::setValue(Prefs::hasLaunchedBefore, true))
             m_tray->showWelcome();
     }
+}
+
+void AppDelegate::quit()
+{
+    // A quit may come before the start-up has run: the preference still
+    // reads with its default then.
+    Prefs::registerDefaults();
+    m_journal->finish(Prefs::value(Prefs::reopenShelves));
 }

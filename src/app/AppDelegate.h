@@ -12,6 +12,7 @@
 class CommandServer;
 class HotKey;
 class ShakeDetector;
+class ShelfJournalKeeper;
 class ShelfRegistry;
 class TrayMenu;
 
@@ -27,10 +28,16 @@ public:
     explicit AppDelegate(const QUrl& feed = UpdateChecker::feedURL());
     ~AppDelegate() override;
 
-    // The start-up, in this order: preference defaults, the clean-up of old
-    // drop folders, the tray icon and its menu, the shake detector, the hot
-    // key, the update checker, and the welcome on the very first start.
-    void launch();
+    // The start-up, in this order: preference defaults, the shelves of the
+    // journal coming back, then the clean-up of old drop folders (once the
+    // journal tells which ones shelves still hold), the tray icon and its
+    // menu, the shake detector, the hot key, the update checker, and the
+    // welcome on the very first start. `shelvesBack` is called once the
+    // journal's shelves are back (or could not be read in time).
+    void launch(std::function<void()> shelvesBack = {});
+    // A clean quit: the journal keeps the open shelves for the next start,
+    // or none when the user chose so.
+    void quit();
 
     ShelfRegistry& shelves() const { return *m_shelves; }
     TrayMenu& tray() const { return *m_tray; }
@@ -50,5 +57,6 @@ private:
     std::unique_ptr<TrayMenu> m_tray;
     std::unique_ptr<ShelfRegistry> m_shelves;
     std::unique_ptr<CommandServer> m_commands;
+    std::unique_ptr<ShelfJournalKeeper> m_journal;
     QSet<int> m_keysTold; // keys the user heard could not be had
 };

@@ -2,6 +2,7 @@
 
 #include "core/NativePath.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <sys/stat.h>
@@ -35,14 +36,18 @@ QtOption qtOption(QByteArray arg)
 
 QString shown(const QByteArray& arg) { return QString::fromLocal8Bit(arg); }
 
+QString text(const char* source) { return QCoreApplication::translate("CommandLine", source); }
+
 } // namespace
 
 QString CommandLine::usage()
 {
-    return QStringLiteral(
+    return text(QT_TRANSLATE_NOOP(
+        "CommandLine",
         "Usage: kavo [COMMAND]\n"
         "Temporary shelves for files: drag a file and shake the pointer, press\n"
-        "Ctrl+Alt+Space, or choose New Shelf in the tray menu.\n"
+        "Ctrl+Alt+Space (or the key chosen in the tray menu), or choose New Shelf\n"
+        "in the tray menu.\n"
         "\n"
         "Commands:\n"
         "  (none)                     start Kavo (once per user and display)\n"
@@ -51,7 +56,12 @@ QString CommandLine::usage()
         "  --list                     print the open shelves of the running Kavo as JSON\n"
         "  --snapshot DIR [FILE...]   write pictures of a shelf to DIR and exit\n"
         "  --help                     show this help\n"
-        "  --version                  show the version\n");
+        "  --version                  show the version\n"
+        "\n"
+        "On Wayland the key works in every window where the desktop offers global\n"
+        "shortcuts through its portal, elsewhere only over X11 windows: there, bind\n"
+        "\"kavo --new-shelf\" to a shortcut in the desktop's settings instead.\n"
+        "The keys of a shelf, of its list and of the preview are in kavo(1).\n"));
 }
 
 CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
@@ -101,7 +111,7 @@ CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
     }
     if (command == "--list") {
         if (!args.isEmpty())
-            return fail(QStringLiteral("--list takes no arguments"));
+            return fail(text(QT_TRANSLATE_NOOP("CommandLine", "--list takes no arguments")));
         cl.kind = Kind::List;
         return cl;
     }
@@ -120,13 +130,16 @@ CommandLine CommandLine::parse(const QList<QByteArray>& arguments)
         for (const QByteArray& file : args) {
             struct stat st;
             if (file.isEmpty() || ::stat(file.constData(), &st) != 0)
-                return fail(QStringLiteral("no such file: %1").arg(shown(file)));
+                return fail(text(QT_TRANSLATE_NOOP("CommandLine", "no such file: %1"))
+                                .arg(shown(file)));
             cl.files << NativePath::absolute(file);
         }
         cl.kind = Kind::NewShelf;
         return cl;
     }
     if (command.startsWith('-') && command != "-")
-        return fail(QStringLiteral("unknown option: %1").arg(shown(command)));
-    return fail(QStringLiteral("unexpected argument: %1").arg(shown(command)));
+        return fail(text(QT_TRANSLATE_NOOP("CommandLine", "unknown option: %1"))
+                        .arg(shown(command)));
+    return fail(text(QT_TRANSLATE_NOOP("CommandLine", "unexpected argument: %1"))
+                    .arg(shown(command)));
 }

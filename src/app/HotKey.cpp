@@ -127,9 +127,9 @@ void HotKey::grab()
         m_grabber = KeyGrabber::create();
         // The grabber reports presses from the event loop, never inside its
         // own event handling; the action may open windows or run dialogs.
-        m_grabber->onPressed = [this] {
+        m_grabber->onPressed = [this](quint32 time) {
             if (onPressed)
-                onPressed(true);
+                onPressed(true, time);
         };
     }
     if (!m_wanted) {
@@ -146,7 +146,7 @@ void HotKey::bind()
 {
     m_portal->onActivated = [this](const QString& id) {
         if (id == shortcutId && onPressed)
-            onPressed(false);
+            onPressed(false, 0);
     };
     m_portal->onTriggerChanged = [this](const QString& id, const QString& trigger) {
         if (id == shortcutId)

@@ -49,8 +49,10 @@ public:
     void configure();
 
     // A press; `pointerKnown` is false where the pointer may be over a
-    // window Kavo cannot see (a native Wayland window).
-    std::function<void(bool pointerKnown)> onPressed;
+    // window Kavo cannot see (a native Wayland window). `userTime` is the
+    // window system's time of the key press, 0 where it is not known (the
+    // portal's presses).
+    std::function<void(bool pointerKnown, quint32 userTime)> onPressed;
     // Why a key could not be had.
     enum class Refusal {
         Taken,   // another program holds it (X)

@@ -3,6 +3,7 @@
 #include "platform/Screens.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
+#include "model/ShelfStore.h"
 #include "shelf/ShelfWindowController.h"
 
 #include <QPointer>
@@ -11,7 +12,8 @@ ShelfRegistry::ShelfRegistry() = default;
 
 ShelfRegistry::~ShelfRegistry() = default;
 
-ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigin origin)
+ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigin origin,
+                                                quint32 userTime)
 {
     if (origin == ShelfOrigin::Shake) {
         for (const auto& shelf : m_shelves) {
@@ -27,14 +29,17 @@ ShelfWindowController* ShelfRegistry::openShelf(const QPointF& point, ShelfOrigi
     }
     ShelfWindowController* shelf = add();
     shelf->show(point, origin == ShelfOrigin::Menu);
+    if (origin != ShelfOrigin::Shake)
+        shelf->activate(userTime);
     changed();
     return shelf;
 }
 
-ShelfWindowController* ShelfRegistry::openShelfBeside(const QRectF& anchor)
+ShelfWindowController* ShelfRegistry::openShelfBeside(const QRectF& anchor, quint32 userTime)
 {
     ShelfWindowController* shelf = add();
     shelf->showBeside(anchor);
+    shelf->activate(userTime);
     changed();
     return shelf;
 }
@@ -75,6 +80,19 @@ void ShelfRegistry::changed()
 {
     if (onChange)
         onChange();
+    Q_EMIT shelvesChanged();
+}
+
+ShelfWindowController* ShelfRegistry::restoreShelf(const QRect& frame, bool listMode,
+                                                   const QList<ShelfItemPtr>& items)
+{
+    ShelfWindowController* shelf = add();
+    shelf->store()->add(items);
+    if (listMode && !items.isEmpty())
+        shelf->content()->toggleList();
+    shelf->showRestored(frame);
+    changed();
+    return shelf;
 }
 
 void ShelfRegistry::closeAll()

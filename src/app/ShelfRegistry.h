@@ -1,7 +1,11 @@
 #pragma once
 
+#include "model/ShelfItem.h"
+
+#include <QList>
 #include <QObject>
 #include <QPointF>
+#include <QRect>
 #include <QRectF>
 
 #include <functional>
@@ -10,8 +14,10 @@
 
 class ShelfWindowController;
 
-// Where a request for a shelf comes from: only a shake reuses a shelf, and a
-// shelf asked for from the tray menu hangs from its top edge.
+// Where a request for a shelf comes from: only a shake reuses a shelf, a
+// shelf asked for from the tray menu hangs from its top edge, and every shelf
+// but a shake's takes the keyboard focus (a shake comes in the middle of a
+// drag, whose source keeps the pointer and the keyboard).
 enum class ShelfOrigin { Shake, HotKey, Menu, CommandLine };
 
 // The open shelves, oldest first. Every way of getting a shelf ends in
@@ -25,11 +31,19 @@ public:
 
     // A shake reuses the oldest empty shelf whose frame, grown by
     // `reuseMargin` on every side, holds the point (and wiggles it);
-    // otherwise a new shelf opens at the point.
-    ShelfWindowController* openShelf(const QPointF& point, ShelfOrigin origin);
+    // otherwise a new shelf opens at the point. `userTime` is the window
+    // system's time of the key press or click that asked for the shelf (0:
+    // not known), with which it asks for the focus.
+    ShelfWindowController* openShelf(const QPointF& point, ShelfOrigin origin,
+                                     quint32 userTime = 0);
     // A new shelf beside `anchor` (the tray icon that asked for it), towards
-    // the middle of the screen.
-    ShelfWindowController* openShelfBeside(const QRectF& anchor);
+    // the middle of the screen, with the focus.
+    ShelfWindowController* openShelfBeside(const QRectF& anchor, quint32 userTime = 0);
+    // A shelf of an earlier run back where it was (clamped into today's
+    // screens), in its mode, holding `items`, without the pop of a new shelf
+    // and without the focus.
+    ShelfWindowController* restoreShelf(const QRect& frame, bool listMode,
+                                        const QList<ShelfItemPtr>& items);
     // Fades every open shelf out; each leaves the registry when its fade ends.
     void closeAll();
     // Brings a shelf forward and wiggles it.
@@ -39,6 +53,11 @@ public:
 
     // Called after a shelf opens or leaves, and after a shelf's items change.
     std::function<void()> onChange;
+Q_SIGNALS:
+    // The same moments as onChange, for any number of listeners.
+    void shelvesChanged();
+
+public:
 
     static constexpr qreal reuseMargin = 60;
 

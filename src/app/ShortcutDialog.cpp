@@ -36,21 +36,21 @@ ShortcutDialog::ShortcutDialog(std::optional<QKeyCombination> current, bool desk
     auto* edit = new ChordEdit(this);
     edit->onChord = [this] { typed(); };
     m_edit = edit;
-    setWindowTitle(QStringLiteral("Keyboard Shortcut"));
+    setWindowTitle(tr("Keyboard Shortcut"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Press the keys that open a new shelf:"), this));
+    layout->addWidget(new QLabel(tr("Press the keys that open a new shelf:"), this));
     layout->addWidget(m_edit);
-    m_hint->setText(QStringLiteral("Hold Ctrl, Alt or Super with another key."));
+    m_hint->setText(tr("Hold Ctrl, Alt or Super with another key."));
     m_hint->setWordWrap(true);
     layout->addWidget(m_hint);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
-    QPushButton* reset = buttons->addButton(QStringLiteral("&Reset"), QDialogButtonBox::ResetRole);
+    QPushButton* reset = buttons->addButton(tr("&Reset"), QDialogButtonBox::ResetRole);
     QPushButton* off =
-        buttons->addButton(QStringLiteral("&Turn Off"), QDialogButtonBox::ActionRole);
+        buttons->addButton(tr("&Turn Off"), QDialogButtonBox::ActionRole);
     if (desktopSettings) {
-        QPushButton* settings = buttons->addButton(QStringLiteral("Desktop Settings\u2026"),
+        QPushButton* settings = buttons->addButton(tr("Desktop Settings\u2026"),
                                                    QDialogButtonBox::ActionRole);
         connect(settings, &QPushButton::clicked, this, [this] {
             if (onOpenDesktopSettings)
@@ -79,7 +79,7 @@ void ShortcutDialog::typed()
     const auto key = HotKey::parse(HotKey::portableText(typed[0]));
     if (!key)
         m_hint->setText(
-            QStringLiteral("%1 cannot be used: hold Ctrl, Alt or Super with another key.")
+            tr("%1 cannot be used: hold Ctrl, Alt or Super with another key.")
                 .arg(HotKey::displayText(typed[0])));
     display(key ? key : m_choice);
     m_ok->setFocus();

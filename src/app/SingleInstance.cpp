@@ -46,15 +46,15 @@ bool isPrivateFolder(const QByteArray& path, QString* why)
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        *why = QStringLiteral("it is not a folder");
+        *why = SingleInstance::tr("it is not a folder");
         return false;
     }
     if (st.st_uid != ::getuid()) {
-        *why = QStringLiteral("it belongs to another user (uid %1)").arg(st.st_uid);
+        *why = SingleInstance::tr("it belongs to another user (uid %1)").arg(st.st_uid);
         return false;
     }
     if (st.st_mode & (S_IRWXG | S_IRWXO)) {
-        *why = QStringLiteral("others may use it (mode %1)")
+        *why = SingleInstance::tr("others may use it (mode %1)")
                    .arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
         return false;
     }
@@ -269,8 +269,8 @@ std::optional<QString> SingleInstance::folder(QString* error)
     if (isPrivateFolder(native, &why))
         return own;
     if (error)
-        *error = QStringLiteral("cannot use %1 for Kavo's socket: %2. Remove it, or set "
-                                "XDG_RUNTIME_DIR to a private folder.")
+        *error = tr("cannot use %1 for Kavo's socket: %2. Remove it, or set XDG_RUNTIME_DIR to "
+                    "a private folder.")
                      .arg(own, why);
     return std::nullopt;
 }
@@ -294,7 +294,7 @@ bool SingleInstance::claim(QString* error)
     const int fd = openLockFile(m_folder);
     if (fd < 0) {
         if (error)
-            *error = QStringLiteral("cannot open %1: %2")
+            *error = tr("cannot open %1: %2")
                          .arg(lockPath(m_folder), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }

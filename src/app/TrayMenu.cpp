@@ -4,20 +4,25 @@
 #include "app/ShelfRegistry.h"
 #include "app/ShortcutDialog.h"
 #include "core/Prefs.h"
+#include "drops/DropReader.h"
 #include "platform/Alerts.h"
+#include "platform/ClipboardReader.h"
 #include "platform/FileIcons.h"
 #include "platform/freedesktop/FileManager.h"
 #include "platform/freedesktop/LoginItem.h"
 #include "platform/Symbols.h"
 #include "platform/x11/TrayColors.h"
 #include "shake/ShakeDetector.h"
+#include "shelf/ShelfContentView.h"
 #include "shelf/ShelfWindowController.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QInputEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
@@ -27,21 +32,19 @@
 
 namespace {
 
-const QString welcomeTitle = QStringLiteral("Kavo is in your system tray");
-
 QString welcomeText()
 {
     return QStringList{
-        QStringLiteral("A place to park files while you move them around."),
+        TrayMenu::tr("A place to park files while you move them around."),
         QString(),
-        QStringLiteral("\u2022 Start dragging any file and give the mouse a quick shake. A shelf "
-                       "appears under the cursor, so drop the file on it."),
-        QStringLiteral("\u2022 Press Ctrl+Alt+Space, or use the tray icon in the system tray, to "
-                       "open an empty shelf."),
-        QStringLiteral("\u2022 Drag the stack off the shelf to drop every file at once, or click "
-                       "the list button to drag files one at a time."),
+        TrayMenu::tr("\u2022 Start dragging any file and give the mouse a quick shake. A shelf "
+                     "appears under the cursor, so drop the file on it."),
+        TrayMenu::tr("\u2022 Press Ctrl+Alt+Space, or use the tray icon in the system tray, to "
+                     "open an empty shelf."),
+        TrayMenu::tr("\u2022 Drag the stack off the shelf to drop every file at once, or click "
+                     "the list button to drag files one at a time."),
         QString(),
-        QStringLiteral("Kavo doesn't need any special permissions.")}
+        TrayMenu::tr("Kavo doesn't need any special permissions.")}
         .join(u'\n');
 }
 
@@ -109,7 +112,16 @@ TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& 
     // when it closes.
     connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::updateMenu);
     connect(m_menu, &QMenu::aboutToHide, this, &TrayMenu::updateMenuSoon);
+    // The click or key that picks an entry of the menu on show (an XEmbed
+    // tray's) is the user's action that a new shelf asks for the focus with.
+    m_menu->installEventFilter(this);
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { m_menuInputTime = 0; });
     QPointer<TrayMenu> self(this);
+    // "New Shelf from Clipboard" follows the clipboard.
+    connect(ClipboardReader::shared(), &ClipboardReader::formatsChanged, this,
+            &TrayMenu::updateMenuSoon);
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &TrayMenu::updateMenuSoon);
     m_shelves.onChange = [self] {
         if (self)
             self->updateMenuSoon();
@@ -119,6 +131,14 @@ TrayMenu::TrayMenu(ShelfRegistry& shelves, ShakeDetector& shake, UpdateChecker& 
 TrayMenu::~TrayMenu()
 {
     delete m_menu;
+}
+
+bool TrayMenu::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == m_menu &&
+        (e->type() == QEvent::MouseButtonRelease || e->type() == QEvent::KeyPress))
+        m_menuInputTime = quint32(static_cast<const QInputEvent*>(e)->timestamp());
+    return QObject::eventFilter(watched, e);
 }
 
 QString TrayMenu::statusSymbol() const
@@ -166,7 +186,7 @@ void TrayMenu::createStatusItem()
 {
     m_dbusTray = dbusTrayRuns();
     m_statusItem = new QSystemTrayIcon(this);
-    m_statusItem->setToolTip(QStringLiteral("Kavo"));
+    m_statusItem->setToolTip(tr("Kavo"));
     m_statusItem->setContextMenu(m_menu);
     // A left click opens the menu too: the icon has nothing else to do. An
     // XEmbed tray says where the icon is. A D-Bus tray does not, and passes
@@ -215,9 +235,10 @@ TrayMenu::Shown TrayMenu::shownNow() const
             shown.shelves.append({shelf.get(), shelf->store()->summary()});
     }
     shown.toggles = {Prefs::value(Prefs::shakeEnabled), LoginItem::isEnabled(),
-                     Prefs::value(Prefs::checkForUpdates)};
+                     Prefs::value(Prefs::checkForUpdates), Prefs::value(Prefs::reopenShelves)};
     shown.tip = !tipAddress.isEmpty();
     shown.dbusMenu = m_dbusTray;
+    shown.canPaste = DropReader::canPaste();
     return shown;
 }
 
@@ -239,10 +260,12 @@ void TrayMenu::updateMenu()
         return;
     Shown togglesAside = m_shown.value_or(Shown{});
     togglesAside.toggles = now.toggles;
-    if (m_shown && togglesAside == now && m_shakeToggle && m_loginToggle && m_autoUpdatesToggle) {
+    if (m_shown && togglesAside == now && m_shakeToggle && m_loginToggle && m_autoUpdatesToggle &&
+        m_reopenToggle) {
         m_shakeToggle->setChecked(now.toggles.shake);
         m_loginToggle->setChecked(now.toggles.login);
         m_autoUpdatesToggle->setChecked(now.toggles.autoUpdates);
+        m_reopenToggle->setChecked(now.toggles.reopenShelves);
     } else {
         fill(m_menu, now);
     }
@@ -259,25 +282,26 @@ void TrayMenu::fill(QMenu* menu, const Shown& shown)
     menu->clear();
     if (shown.update) {
         menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
-                        menuText(QStringLiteral("Update Available: Kavo ") + *shown.update +
-                                     QStringLiteral("\u2026"),
+                        menuText(tr("Update Available: Kavo %1\u2026").arg(*shown.update),
                                  shown.dbusMenu),
                         this, &TrayMenu::downloadUpdate);
         menu->addSeparator();
     }
-    QAction* newShelf = menu->addAction(QStringLiteral("New Shelf"), this, &TrayMenu::newShelf);
+    QAction* newShelf = menu->addAction(tr("New Shelf"), this, &TrayMenu::newShelf);
     // The shortcut that works now, or none; on the portal path the desktop
     // describes it, perhaps in words that name no keys.
     const QKeySequence working = QKeySequence::fromString(shown.shortcut, QKeySequence::NativeText);
     if (working.count() == 1 && working[0].key() != Qt::Key_unknown)
         newShelf->setShortcut(working);
     newShelf->setShortcutVisibleInContextMenu(true);
+    menu->addAction(tr("New Shelf from Clipboard"), this, &TrayMenu::newShelfFromClipboard)
+        ->setEnabled(shown.canPaste);
 
     if (!shown.shelves.isEmpty()) {
         menu->addSeparator();
         // A title, as a disabled entry: D-Bus menus show a section's title
         // as a bare separator.
-        menu->addAction(QStringLiteral("Open Shelves"))->setEnabled(false);
+        menu->addAction(tr("Open Shelves"))->setEnabled(false);
         for (const auto& [shelf, summary] : shown.shelves) {
             const QPointer<ShelfWindowController> weak = shelf;
             menu->addAction(menuIcon(QStringLiteral("square.stack")),
@@ -286,34 +310,42 @@ void TrayMenu::fill(QMenu* menu, const Shown& shown)
                                     ShelfRegistry::focus(weak);
                             });
         }
-        menu->addAction(QStringLiteral("Close All Shelves"), this,
+        menu->addAction(tr("Close All Shelves"), this,
                         [this] { m_shelves.closeAll(); });
     }
     menu->addSeparator();
-    QAction* shake = menu->addAction(QStringLiteral("Shake While Dragging to Open"), this,
+    QAction* shake = menu->addAction(tr("Shake While Dragging to Open"), this,
                                      &TrayMenu::toggleShake);
     shake->setCheckable(true);
     shake->setChecked(shown.toggles.shake);
-    QAction* login = menu->addAction(QStringLiteral("Open at Login"), this, &TrayMenu::toggleLogin);
+    QAction* login = menu->addAction(tr("Open at Login"), this, &TrayMenu::toggleLogin);
     login->setCheckable(true);
     login->setChecked(shown.toggles.login);
-    QAction* updates = menu->addAction(QStringLiteral("Check for Updates Automatically"), this,
+    QAction* reopen = menu->addAction(tr("Reopen Shelves at Start"), this,
+                                      &TrayMenu::toggleReopenShelves);
+    reopen->setCheckable(true);
+    reopen->setChecked(shown.toggles.reopenShelves);
+    QAction* updates = menu->addAction(tr("Check for Updates Automatically"), this,
                                        &TrayMenu::toggleAutoUpdates);
     updates->setCheckable(true);
     updates->setChecked(shown.toggles.autoUpdates);
     if (menu == m_menu)
-        m_shakeToggle = shake, m_loginToggle = login, m_autoUpdatesToggle = updates;
-    menu->addAction(QStringLiteral("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
+        m_shakeToggle = shake, m_loginToggle = login, m_autoUpdatesToggle = updates,
+        m_reopenToggle = reopen;
+    menu->addAction(tr("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
     menu->addSeparator();
     if (shown.tip)
-        menu->addAction(QStringLiteral("Support Kavo on Ko-fi \u2615"), this,
+        menu->addAction(tr("Support Kavo on Ko-fi \u2615"), this,
                         &TrayMenu::openSupport);
-    menu->addAction(QStringLiteral("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
-    menu->addAction(QStringLiteral("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
+    menu->addAction(tr("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
+    menu->addAction(tr("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
     menu->addAction(
-            menuText(QStringLiteral("Version ") + UpdateChecker::currentVersion(), shown.dbusMenu))
+            menuText(tr("Version %1").arg(UpdateChecker::currentVersion()), shown.dbusMenu))
         ->setEnabled(false);
-    QAction* quit = menu->addAction(QStringLiteral("Quit Kavo"), qApp, &QCoreApplication::quit);
+    // exit(), not quit(): Qt's quit() first asks every window to close, and a
+    // shelf answers that by fading out instead, which would cancel the quit
+    // and lose the shelves that the next start brings back.
+    QAction* quit = menu->addAction(tr("Quit Kavo"), qApp, [] { QCoreApplication::exit(0); });
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutVisibleInContextMenu(true);
 }
@@ -337,15 +369,32 @@ void TrayMenu::newShelf()
         const QRect v = screen->availableGeometry();
         point = QPointF(v.x() + v.width() - cornerInset.x(), v.y() + cornerInset.y());
     }
+    // A D-Bus tray's menu is drawn by the tray, which keeps the time of the
+    // click to itself.
+    const quint32 userTime = m_dbusTray ? 0 : std::exchange(m_menuInputTime, 0);
     // Beside the tray icon, off its panel. A D-Bus tray does not say where
     // the icon is; the pointer that has just clicked the menu is near it.
     if (m_statusItem) {
         const QRect r = m_statusItem->geometry();
         m_shelves.openShelfBeside(r.isValid() && !r.isEmpty() ? QRectF(r)
-                                                              : QRectF(QCursor::pos(), QSizeF()));
+                                                              : QRectF(QCursor::pos(), QSizeF()),
+                                  userTime);
         return;
     }
-    m_shelves.openShelf(point, ShelfOrigin::Menu);
+    m_shelves.openShelf(point, ShelfOrigin::Menu, userTime);
+}
+
+void TrayMenu::newShelfFromClipboard()
+{
+    const std::size_t before = m_shelves.shelves().size();
+    newShelf();
+    if (m_shelves.shelves().size() <= before)
+        return;
+    const QPointer<ShelfWindowController> shelf = m_shelves.shelves().back().get();
+    shelf->content()->paste([shelf](bool taken) {
+        if (shelf && !taken && shelf->store()->items.isEmpty())
+            shelf->close();
+    });
 }
 
 void TrayMenu::toggleShake()
@@ -363,15 +412,22 @@ void TrayMenu::toggleLogin()
     updateMenuSoon();
     if (changed)
         return;
-    alert(QStringLiteral("Couldn't change Open at Login"),
-          error + QStringLiteral("\n\nMake sure your autostart folder can be written, then try "
-                                 "again. You can also add Kavo in your desktop's startup "
-                                 "applications settings."));
+    alert(tr("Couldn't change Open at Login"),
+          error + QStringLiteral("\n\n") +
+              tr("Make sure your autostart folder can be written, then try again. You can also "
+                 "add Kavo in your desktop's startup applications settings."));
 }
 
 void TrayMenu::toggleAutoUpdates()
 {
     Prefs::setValue(Prefs::checkForUpdates, !Prefs::value(Prefs::checkForUpdates));
+    updateMenuSoon();
+}
+
+void TrayMenu::toggleReopenShelves()
+{
+    // Read at the quit: the shelves open now stay either way.
+    Prefs::setValue(Prefs::reopenShelves, !Prefs::value(Prefs::reopenShelves));
     updateMenuSoon();
 }
 
@@ -417,17 +473,18 @@ void TrayMenu::checkForUpdatesNow()
 void TrayMenu::showWelcome()
 {
     QString text = welcomeText();
-    QStringList buttons{QStringLiteral("Got It")};
+    QStringList buttons{tr("Got It")};
     if (!tipAddress.isEmpty()) {
-        text += QStringLiteral("\n\nKavo is free. If it saves you time, you can leave a tip on "
-                               "Ko-fi from the tray icon whenever you like.");
-        buttons << QStringLiteral("Support on Ko-fi \u2615");
+        text += QStringLiteral("\n\n") +
+                tr("Kavo is free. If it saves you time, you can leave a tip on Ko-fi from the "
+                   "tray icon whenever you like.");
+        buttons << tr("Support on Ko-fi \u2615");
     }
     // It waits for the user without holding anything up: a shelf asked for
     // with the first start opens beside it, and other windows take input.
     QPointer<TrayMenu> self(this);
     if (onOffer)
-        onOffer(welcomeTitle, text, buttons, [self](int chosen) {
+        onOffer(tr("Kavo is in your system tray"), text, buttons, [self](int chosen) {
             if (chosen == 1 && self)
                 self->openSupport();
         });

@@ -55,9 +55,14 @@ public:
     // The menu's actions.
     void downloadUpdate();
     void newShelf();
+    // Opens a shelf as newShelf() does and pastes the clipboard into it; a
+    // shelf that nothing could be added to closes again.
+    void newShelfFromClipboard();
     void toggleShake();
     void toggleLogin();
     void toggleAutoUpdates();
+    // Whether a quit or a logout keeps the open shelves for the next start.
+    void toggleReopenShelves();
     // Opens the "Keyboard Shortcut" dialog (one at a time); the key chosen
     // there is stored and used at once.
     void chooseShortcut();
@@ -92,9 +97,10 @@ private:
         QString shortcut;
         QList<std::pair<QPointer<ShelfWindowController>, QString>> shelves; // those holding items
         bool tip = false, dbusMenu = false;
+        bool canPaste = false; // the clipboard holds something a shelf takes
         struct Toggles
         {
-            bool shake = false, login = false, autoUpdates = false;
+            bool shake = false, login = false, autoUpdates = false, reopenShelves = false;
             bool operator==(const Toggles&) const = default;
         } toggles;
         bool operator==(const Shown&) const = default;
@@ -107,6 +113,7 @@ private:
     // open on the screen (then when it closes).
     void updateMenu();
     int alert(const QString& title, const QString& text, const QStringList& buttons = {});
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void openUrl(const QUrl& url);
 
     ShelfRegistry& m_shelves;
@@ -117,8 +124,9 @@ private:
     QPointer<ShortcutDialog> m_shortcutDialog;
     QTimer* m_updateLater;
     std::optional<Shown> m_shown; // what the menu shows now; nothing before it is built
-    QPointer<QAction> m_shakeToggle, m_loginToggle, m_autoUpdatesToggle;
+    QPointer<QAction> m_shakeToggle, m_loginToggle, m_autoUpdatesToggle, m_reopenToggle;
     QSystemTrayIcon* m_statusItem = nullptr;
     bool m_dbusTray = false;
+    quint32 m_menuInputTime = 0; // the window system's time of the last pick in the menu
     bool m_trayInked = false; // drawn for the tray's own panel already
 };

@@ -4,9 +4,11 @@
 #include "app/CommandLine.h"
 #include "app/CommandServer.h"
 #include "app/SingleInstance.h"
+#include "app/Translations.h"
 #include "core/NativePath.h"
 #include "core/ProcessWide.h"
 #include "platform/x11/X11Workarounds.h"
+#include "shelf/ShelfAccessible.h"
 #include "snapshot/Snapshot.h"
 
 #include <QApplication>
@@ -22,6 +24,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -64,20 +67,28 @@ QJsonObject requestFor(const CommandLine& command)
     }
 }
 
+QString text(const char* source) { return QCoreApplication::translate("main", source); }
+
 // Hands the command to a running Kavo. Answers the exit status when that
 // settles the matter, nothing when no Kavo runs (so this one starts).
-std::optional<int> handOver(const CommandLine& command)
+// `speak` is called before anything is printed: Qt translates only once an
+// application object exists.
+std::optional<int> handOver(const CommandLine& command, const std::function<void()>& speak)
 {
     const SingleInstance::Reply reply = SingleInstance::send(requestFor(command));
+    if (reply.status != SingleInstance::Reply::Status::NotRunning ||
+        command.kind == CommandLine::Kind::List)
+        speak();
     switch (reply.status) {
     case SingleInstance::Reply::Status::NotRunning:
         if (command.kind == CommandLine::Kind::List) {
-            print(stderr, QStringLiteral("kavo: Kavo is not running\n"));
+            print(stderr, text(QT_TRANSLATE_NOOP("main", "kavo: Kavo is not running\n")));
             return 1;
         }
         return std::nullopt;
     case SingleInstance::Reply::Status::NoAnswer:
-        print(stderr, QStringLiteral("kavo: Kavo is running but does not answer\n"));
+        print(stderr,
+              text(QT_TRANSLATE_NOOP("main", "kavo: Kavo is running but does not answer\n")));
         return 1;
     case SingleInstance::Reply::Status::Failed:
         print(stderr, QStringLiteral("kavo: %1\n").arg(reply.error));
@@ -95,7 +106,7 @@ std::optional<int> handOver(const CommandLine& command)
               QString::fromUtf8(QJsonDocument(reply.object).toJson(QJsonDocument::Compact)) +
                   u'\n');
     else if (command.kind == CommandLine::Kind::Start)
-        print(stdout, QStringLiteral("Kavo is already running.\n"));
+        print(stdout, text(QT_TRANSLATE_NOOP("main", "Kavo is already running.\n")));
     return 0;
 }
 
@@ -128,7 +139,7 @@ void quietOffscreenWarnings()
 // Kavo watches the global pointer and keys, which Wayland gives only to X11
 // clients: on a Wayland session it runs through XWayland. Without any display
 // only the snapshot mode can work, on the offscreen platform.
-bool choosePlatform(CommandLine::Kind kind)
+bool choosePlatform(CommandLine::Kind kind, const std::function<void()>& speak)
 {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         return true;
@@ -142,12 +153,16 @@ bool choosePlatform(CommandLine::Kind kind)
         qputenv("QT_QPA_PLATFORM", "offscreen");
         return true;
     }
-    print(stderr, wayland ? QStringLiteral("kavo: this Wayland session has no XWayland display "
-                                           "($DISPLAY is empty); Kavo needs one.\n")
-                          : QStringLiteral("kavo: no display ($DISPLAY is empty). Kavo is a tray "
-                                           "utility and needs a graphical session.\nTo render "
-                                           "pictures of a shelf without one: kavo --snapshot DIR "
-                                           "[FILE...]\n"));
+    speak();
+    print(stderr, wayland ? text(QT_TRANSLATE_NOOP("main",
+                                                   "kavo: this Wayland session has no XWayland "
+                                                   "display ($DISPLAY is empty); Kavo needs "
+                                                   "one.\n"))
+                          : text(QT_TRANSLATE_NOOP("main",
+                                                   "kavo: no display ($DISPLAY is empty). Kavo is "
+                                                   "a tray utility and needs a graphical session."
+                                                   "\nTo render pictures of a shelf without one: "
+                                                   "kavo --snapshot DIR [FILE...]\n")));
     return false;
 }
 
@@ -165,7 +180,8 @@ void quitOnSignals()
         char drained[16];
         while (::read(pipeEnds[0], drained, sizeof drained) > 0) {
         }
-        QCoreApplication::quit();
+        // As the tray menu's "Quit Kavo": exit(), which no window can refuse.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = [](int) {
@@ -200,26 +216,45 @@ struct QtArguments
 
 int main(int argc, char** argv)
 {
-    const CommandLine command = CommandLine::parse(argumentsOf(argc, argv));
+    const QList<QByteArray> arguments = argumentsOf(argc, argv);
+    const CommandLine command = CommandLine::parse(arguments);
+
+    // Commands that end without starting Kavo get a plain application object
+    // for the translators, and only when they print: a process that goes on
+    // to start Kavo makes its own, and only one.
+    QtArguments consoleArguments({arguments.value(0)});
+    std::optional<QCoreApplication> console;
+    const auto speak = [&] {
+        if (QCoreApplication::instance())
+            return;
+        console.emplace(consoleArguments.count, consoleArguments.pointers.data());
+        Translations::install();
+    };
 
     switch (command.kind) {
     case CommandLine::Kind::Help:
+        speak();
         print(stdout, CommandLine::usage());
         return 0;
     case CommandLine::Kind::Version:
         print(stdout, QStringLiteral("kavo " KAVO_VERSION "\n"));
         return 0;
     case CommandLine::Kind::Error:
-        print(stderr, QStringLiteral("kavo: %1\nTry 'kavo --help' for more information.\n")
-                          .arg(command.error));
+        speak();
+        // Parsed again now that its message can be translated (parsing has
+        // no effects).
+        print(stderr, text(QT_TRANSLATE_NOOP("main", "kavo: %1\nTry 'kavo --help' for more "
+                                                     "information.\n"))
+                          .arg(CommandLine::parse(arguments).error));
         return 2;
     case CommandLine::Kind::Snapshot: {
         // A process of its own, beside any running Kavo, with nothing but
         // the shelf it pictures.
-        if (!choosePlatform(command.kind))
+        if (!choosePlatform(command.kind, speak))
             return 1;
         QtArguments qt(command.qtArguments);
         QApplication app(qt.count, qt.pointers.data());
+        Translations::install();
         setUpApplication();
         quietOffscreenWarnings();
         Snapshot::run(command.snapshotFolder, command.files);
@@ -230,7 +265,7 @@ int main(int argc, char** argv)
     case CommandLine::Kind::List:
     case CommandLine::Kind::NewShelf:
     case CommandLine::Kind::Start:
-        if (const std::optional<int> status = handOver(command))
+        if (const std::optional<int> status = handOver(command, speak))
             return *status;
         break; // nobody runs: start
     }
@@ -239,18 +274,22 @@ int main(int argc, char** argv)
     QString error;
     if (!instance.claim(&error)) {
         if (!error.isEmpty()) {
+            speak();
             print(stderr, QStringLiteral("kavo: %1\n").arg(error));
             return 1;
         }
         // Another Kavo started at the same moment and won: it takes the
         // command.
-        return handOver(command).value_or(1);
+        return handOver(command, speak).value_or(1);
     }
 
-    if (!choosePlatform(command.kind))
+    if (!choosePlatform(command.kind, speak))
         return 1;
     QtArguments qt(command.qtArguments);
+    // Before the accessibility bridge asks for the application's interface.
+    ShelfAccessible::install();
     QApplication app(qt.count, qt.pointers.data());
+    Translations::install();
     setUpApplication();
     quietOffscreenWarnings();
     X11Workarounds::install();
@@ -263,16 +302,20 @@ int main(int argc, char** argv)
                 commands.answer(line, std::move(answer));
             },
             &error)) {
-        print(stderr, QStringLiteral("kavo: cannot listen for commands: %1\n").arg(error));
+        print(stderr, text(QT_TRANSLATE_NOOP("main", "kavo: cannot listen for commands: %1\n"))
+                          .arg(error));
         return 1;
     }
 
     QTimer::singleShot(0, &delegate, [&] {
-        delegate.launch();
-        if (command.kind == CommandLine::Kind::NewShelf)
-            commands.answer(newShelfRequest(command.files));
+        // The shelves of the last run first, then the one asked for now.
+        delegate.launch([&] {
+            if (command.kind == CommandLine::Kind::NewShelf)
+                commands.answer(newShelfRequest(command.files));
+        });
     });
     const int status = app.exec();
+    delegate.quit();
     ProcessWide::endAll();
     return status;
 }

@@ -1,5 +1,6 @@
 #include "core/Prefs.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QVariant>
 
@@ -39,7 +40,7 @@ bool checked(QSettings& s)
     Failures& f = failures();
     if (!f.reported && f.handler) {
         f.reported = true;
-        f.handler(QStringLiteral("%1 cannot be written.").arg(s.fileName()));
+        f.handler(QCoreApplication::translate("Prefs", "%1 cannot be written.").arg(s.fileName()));
     }
     return false;
 }

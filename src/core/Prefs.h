@@ -5,9 +5,9 @@
 #include <functional>
 
 // The user's preferences, stored with QSettings (~/.config/Kavo/Kavo.conf).
-// Each key carries its type and its default; three keys ("shakeEnabled",
-// "checkForUpdates" and "hotKey") have a default that counts only once
-// registerDefaults() has run, as the start-up registers them. A value that
+// Each key carries its type and its default; four keys ("shakeEnabled",
+// "checkForUpdates", "reopenShelves" and "hotKey") have a default that counts
+// only once registerDefaults() has run, as the start-up registers them. A value that
 // the program (or the user) stored always wins over a default.
 namespace Prefs {
 
@@ -20,6 +20,9 @@ template <class T> struct Key
 
 inline constexpr Key<bool> shakeEnabled{"shakeEnabled", true, true};
 inline constexpr Key<bool> checkForUpdates{"checkForUpdates", true, true};
+// Whether a quit or a logout keeps the open shelves for the next start (a
+// crash always does).
+inline constexpr Key<bool> reopenShelves{"reopenShelves", true, true};
 inline constexpr Key<bool> hasLaunchedBefore{"hasLaunchedBefore", false, false};
 // Seconds since 1970 of the last successful update check.
 inline constexpr Key<double> lastUpdateCheck{"lastUpdateCheck", 0, false};
@@ -37,7 +40,8 @@ template <class T> T value(const Key<T>& key);
 template <class T> bool setValue(const Key<T>& key, const T& value);
 template <class T> bool remove(const Key<T>& key);
 
-// Registers the defaults of "shakeEnabled", "checkForUpdates" and "hotKey";
+// Registers the defaults of "shakeEnabled", "checkForUpdates",
+// "reopenShelves" and "hotKey";
 // resetRegisteredDefaults() forgets them again (tests start from a clean
 // slate).
 void registerDefaults();

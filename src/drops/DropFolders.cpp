@@ -3,6 +3,7 @@
 // than seven days old.
 #include "drops/DropFolders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -85,7 +86,9 @@ QString newDropFolder(QString* error)
     auto fail = [error](const QString& where, int code) {
         if (error)
             *error = code == ELOOP || code == ENOTDIR
-                         ? QStringLiteral("%1 is not a folder (a link is not followed)").arg(where)
+                         ? QCoreApplication::translate("DropFolders",
+                                                       "%1 is not a folder (a link is not followed)")
+                               .arg(where)
                          : QStringLiteral("%1: %2").arg(where, QString::fromLocal8Bit(
                                                                    std::strerror(code)));
         return QString();
@@ -174,7 +177,7 @@ void removePartialFiles(int rootFd, const char* folder)
 
 } // namespace
 
-void cleanUpOldPromises(const QDateTime& now)
+void cleanUpOldPromises(const QSet<QByteArray>& held, const QDateTime& now)
 {
     const QByteArray root = QFile::encodeName(droppedFilesRoot());
     const int rootFd = open(root.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -193,7 +196,7 @@ void cleanUpOldPromises(const QDateTime& now)
         if (name == "." || name == "..")
             continue;
         const QDateTime created = entryDate(QFile::decodeName(root + '/' + name));
-        if (!created.isValid() || created < cutoff)
+        if (!held.contains(name) && (!created.isValid() || created < cutoff))
             expired << name;
         else
             kept << name;

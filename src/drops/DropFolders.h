@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 // The folders that hold dropped content: one fresh folder per drop under
@@ -22,7 +24,10 @@ void removeDropFolder(const QString& folder);
 // drop folders the files that a drop killed while writing left behind
 // (named with `partialPrefix`; a folder left empty goes too). Never follows
 // symbolic links: a link is removed as a link.
-void cleanUpOldPromises(const QDateTime& now = QDateTime::currentDateTimeUtc());
+// Drop folders named in `held` (the shelves still hold items of them) are
+// kept however old.
+void cleanUpOldPromises(const QSet<QByteArray>& held = {},
+                        const QDateTime& now = QDateTime::currentDateTimeUtc());
 // The creation date of an entry as the clean-up sees it: its birth time, or
 // its modification time where the file system keeps no birth time; of the
 // entry itself, not of a link's target. Invalid when neither exists.

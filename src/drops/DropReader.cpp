@@ -2,16 +2,21 @@
 
 #include "core/Background.h"
 #include "core/NativePath.h"
+#include "drops/ClipboardContent.h"
 #include "drops/DropFolders.h"
 #include "drops/DropNaming.h"
 #include "drops/PromiseReceiver.h"
+#include "platform/ClipboardReader.h"
 #include "platform/DirectSave.h"
 #include "platform/freedesktop/FileTransfer.h"
 
 #include <QBuffer>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLocale>
 #include <QMimeData>
 #include <QPointer>
 #include <QStringDecoder>
@@ -161,6 +166,60 @@ bool DropReader::canTake(const QMimeData* mime)
                     mime->hasFormat(QStringLiteral("text/x-moz-url")) ||
                     (mime->hasFormat(FileTransfer::mimeType) &&
                      FileTransfer::instance()->isAvailable()));
+}
+
+bool DropReader::canPaste()
+{
+    // Kavo's own clipboard (after its Copy) is read here, with no one to ask.
+    const QClipboard* clipboard = qGuiApp ? QGuiApplication::clipboard() : nullptr;
+    if (!clipboard)
+        return false;
+    if (clipboard->ownsClipboard())
+        return canTake(clipboard->mimeData());
+    const QStringList read = ClipboardContent::formatsToRead(ClipboardReader::shared()->formats());
+    // Files through the portal only where the portal runs.
+    return !read.isEmpty() && (read != QStringList{FileTransfer::mimeType} ||
+                               FileTransfer::instance()->isAvailable());
+}
+
+void DropReader::paste(std::function<void(bool taken)> done)
+{
+    const QClipboard* clipboard = qGuiApp ? QGuiApplication::clipboard() : nullptr;
+    if (clipboard && clipboard->ownsClipboard()) {
+        const bool taken = take(clipboard->mimeData());
+        if (done)
+            done(taken);
+        return;
+    }
+    ClipboardReader::shared()->read(
+        ClipboardContent::formatsToRead, this, [this, done](const ClipboardReader::Result& read) {
+            bool taken = false;
+            QString why;
+            switch (read.failure) {
+            case ClipboardReader::Failure::None: {
+                const std::unique_ptr<QMimeData> mime = ClipboardContent::snapshot(read.data);
+                taken = take(mime.get());
+                break;
+            }
+            case ClipboardReader::Failure::Empty: break;
+            case ClipboardReader::Failure::Stalled:
+                why = tr("The program that holds the clipboard stopped answering.");
+                break;
+            case ClipboardReader::Failure::TooSlow:
+                why = tr("The program that holds the clipboard took too long to hand it over.");
+                break;
+            case ClipboardReader::Failure::TooLarge:
+                why = tr("What the clipboard holds is larger than %1.")
+                          .arg(QLocale().formattedDataSize(ClipboardReader::maxBytes, 0,
+                                                           QLocale::DataSizeSIFormat));
+                break;
+            }
+            if (!why.isEmpty() && onNotice)
+                onNotice(tr("Couldn't paste"),
+                         why + QStringLiteral("\n\n") + tr("Nothing was added to the shelf."));
+            if (done)
+                done(taken);
+        });
 }
 
 void DropReader::addWritten(const QString& path)

@@ -31,6 +31,15 @@ public:
     // be).
     bool take(const QMimeData* mime);
 
+    // Whether the clipboard holds anything a shelf can take, as last heard
+    // (never waits for the clipboard's owner).
+    static bool canPaste();
+    // Takes what the clipboard holds as a drop of it would be taken: read in
+    // the background (Kavo's own clipboard at once), then through take();
+    // `done` gets whether anything was taken. A clipboard whose owner does
+    // not hand it over within the reader's limits is told of.
+    void paste(std::function<void(bool taken)> done = {});
+
     // Tells the user about content that could not be saved (the title names
     // it, the text says why).
     std::function<void(const QString& title, const QString& text)> onNotice;

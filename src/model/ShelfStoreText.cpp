@@ -2,13 +2,18 @@
 // it (detail), from the items and what the file system last said of them.
 #include "model/ShelfStore.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QStringList>
 
 namespace {
 
-const QString emptyShelfHint = QStringLiteral("Shake a drag or press Ctrl+Alt+Space");
+QString text(const char* source, qint64 n = -1)
+{
+    return QCoreApplication::translate("ShelfStore", source, nullptr, int(n));
+}
+
 const QString separator = QStringLiteral(" \u00B7 ");
 
 } // namespace
@@ -17,17 +22,17 @@ QString ShelfStore::summary() const
 {
     const qsizetype n = items.size();
     if (n == 0)
-        return QStringLiteral("Empty shelf");
+        return text(QT_TRANSLATE_NOOP("ShelfStore", "Empty shelf"));
     if (n == 1)
         return items.first()->displayName();
-    return QString::number(n) + QStringLiteral(" items");
+    return text(QT_TRANSLATE_N_NOOP("ShelfStore", "%Ln items"), n);
 }
 
 QString ShelfStore::detail() const
 {
     const qsizetype n = items.size();
     if (n == 0)
-        return emptyShelfHint;
+        return text(QT_TRANSLATE_NOOP("ShelfStore", "Shake a drag or press Ctrl+Alt+Space"));
 
     // From what the file system last said about each file (asked off the UI
     // thread); a file not heard of yet, like one that vanished, counts as a
@@ -47,10 +52,8 @@ QString ShelfStore::detail() const
     QStringList pieces;
     if (bytes >= 1)
         pieces << QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-    if (folders == 1)
-        pieces << QStringLiteral("1 folder");
-    else if (folders >= 2)
-        pieces << QString::number(folders) + QStringLiteral(" folders");
+    if (folders >= 1)
+        pieces << text(QT_TRANSLATE_N_NOOP("ShelfStore", "%Ln folders"), folders);
 
     if (n == 1 && folders == 0) {
         const std::optional<FileFacts>& facts = items.first()->facts();

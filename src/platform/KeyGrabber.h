@@ -21,8 +21,9 @@ public:
     virtual void ungrab() = 0;
 
     // Called on the main thread, from the event loop, for each press of the
-    // grabbed combination (not for releases or auto-repeat releases).
-    std::function<void()> onPressed;
+    // grabbed combination (not for releases or auto-repeat releases), with
+    // the window system's time of the press (0 where it has none).
+    std::function<void(quint32 time)> onPressed;
 
     // The X11 grabber on the xcb platform, otherwise one whose grab() fails.
     static std::unique_ptr<KeyGrabber> create();

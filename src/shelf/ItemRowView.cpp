@@ -16,7 +16,8 @@ ItemRowView::ItemRowView(ShelfItemPtr item, QWidget* parent)
       m_name(m_item->displayName())
 {
     setFont(ShelfColors::font(this, 12));
-    setAccessibleName(m_name);
+    // Screen readers read the list's items (ShelfListAccessible), which
+    // stand for the rows whether or not they are built: a row names nothing.
 }
 
 void ItemRowView::refreshPicture()
@@ -46,12 +47,16 @@ void ItemRowView::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (m_hovering) {
+    if (m_selected) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(palette().color(QPalette::Highlight));
+        p.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 8, 8);
+    } else if (m_hovering) {
         p.setPen(Qt::NoPen);
         p.setBrush(ShelfColors::withAlpha(ShelfColors::label(this), 0.07));
         p.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 8, 8);
     }
-    p.setPen(palette().color(QPalette::WindowText));
+    p.setPen(palette().color(m_selected ? QPalette::HighlightedText : QPalette::WindowText));
     p.drawText(nameRect(), Qt::AlignLeft | Qt::AlignVCenter, shownName());
     // The picture, scaled proportionally into its 32-point square.
     const QRectF box(8, 6, 32, 32);
@@ -66,8 +71,24 @@ void ItemRowView::paintEvent(QPaintEvent*)
 void ItemRowView::setHovering(bool hovering)
 {
     m_hovering = hovering;
-    if (hovering && !m_remove) {
-        m_remove = new SymbolButton(QStringLiteral("minus"), QStringLiteral("Remove from shelf"), this);
+    showRemoveButton();
+    update();
+}
+
+void ItemRowView::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    showRemoveButton();
+    update();
+}
+
+void ItemRowView::showRemoveButton()
+{
+    const bool wanted = m_hovering || m_selected;
+    if (wanted && !m_remove) {
+        m_remove = new SymbolButton(QStringLiteral("minus"), tr("Remove from shelf"), this);
         m_remove->setGeometry(width() - 30, 10, 24, 24);
         connect(m_remove, &SymbolButton::clicked, this, [this] {
             if (onRemove)
@@ -75,8 +96,7 @@ void ItemRowView::setHovering(bool hovering)
         });
     }
     if (m_remove)
-        m_remove->setVisible(hovering);
-    update();
+        m_remove->setVisible(wanted);
 }
 
 void ItemRowView::enterEvent(QEnterEvent* e)
@@ -99,6 +119,8 @@ void ItemRowView::mousePressEvent(QMouseEvent* e)
     e->accept();
     if (!window()->isActiveWindow())
         window()->activateWindow();
+    if (onSelect)
+        onSelect();
     if (e->button() != Qt::LeftButton)
         return;
     m_mouseDownPoint = e->scenePosition();
@@ -132,16 +154,16 @@ void ItemRowView::mouseReleaseEvent(QMouseEvent*) { m_mouseDownPoint.reset(); }
 QMenu* ItemRowView::makeMenu()
 {
     auto* menu = new QMenu(this);
-    menu->addAction(QStringLiteral("Open"), this, [this] {
+    menu->addAction(tr("Open"), this, [this] {
         if (onOpen)
             onOpen();
     });
-    menu->addAction(QStringLiteral("Show in File Manager"), this, [this] {
+    menu->addAction(tr("Show in File Manager"), this, [this] {
         if (onReveal)
             onReveal();
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Remove from Shelf"), this, [this] {
+    menu->addAction(tr("Remove from Shelf"), this, [this] {
         if (onRemove)
             onRemove();
     });

@@ -29,13 +29,21 @@ public:
     std::function<void()> onRemove;
     std::function<void()> onOpen;
     std::function<void()> onReveal;
+    // A press on the row (any button): the list selects it.
+    std::function<void()> onSelect;
+
+    // The list's selected row is drawn in the palette's highlight colours
+    // and shows its remove button.
+    void setSelected(bool selected);
+    bool isSelected() const { return m_selected; }
 
     bool isHovering() const { return m_hovering; }
     // The item's name as shown at the current width.
     QString shownName() const;
     QRect nameRect() const;
-    // The remove button; made on first hover (a list may hold thousands of
-    // rows and only a few are ever hovered). Null until then.
+    // The remove button; made when the row is first hovered or selected (a
+    // list may hold thousands of rows and only a few are ever hovered).
+    // Null until then.
     SymbolButton* removeButton() const { return m_remove; }
     // The context menu (the same for every row); the caller owns it.
     QMenu* makeMenu();
@@ -55,6 +63,8 @@ protected:
 
 private:
     void setHovering(bool hovering);
+    // Shows the remove button where the row is hovered or selected.
+    void showRemoveButton();
 
     ShelfItemPtr m_item;
     QImage m_picture; // the item's picture when the row was made
@@ -62,4 +72,5 @@ private:
     SymbolButton* m_remove = nullptr;
     std::optional<QPointF> m_mouseDownPoint;
     bool m_hovering = false;
+    bool m_selected = false;
 };

@@ -347,7 +347,7 @@ void PreviewPanel::showCaption()
 {
     const int n = itemCount();
     const QString name = NativePath::displayName(NativePath::fromUrl(m_shownUrl));
-    m_caption->setText(n > 1 ? tr("%1 (%2 of %3)").arg(name).arg(m_index + 1).arg(n) : name);
+    m_caption->setText(n > 1 ? tr("%1 (%L2 of %L3)").arg(name).arg(m_index + 1).arg(n) : name);
 }
 
 void PreviewPanel::showCurrent()

@@ -2,7 +2,6 @@
 
 #include "drops/DropReader.h"
 #include "platform/Alerts.h"
-#include "platform/freedesktop/FileManager.h"
 #include "shelf/BadgeView.h"
 #include "shelf/ElidedLabel.h"
 #include "shelf/HighlightView.h"
@@ -11,7 +10,10 @@
 #include "shelf/OverlayScrollBar.h"
 #include "shelf/PopEffect.h"
 #include "shelf/PreviewPanel.h"
+#include "shelf/ShelfAccessible.h"
 #include "shelf/ShelfColors.h"
+#include "shelf/ShelfListAccessible.h"
+#include "shelf/ShelfListView.h"
 #include "shelf/StackAreaView.h"
 #include "shelf/SymbolButton.h"
 
@@ -27,13 +29,14 @@
 
 ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     : QWidget(parent), m_store(std::move(store)), m_highlight(new HighlightView),
-      m_closeButton(new SymbolButton(QStringLiteral("xmark"), QStringLiteral("Close shelf"))),
-      m_listButton(new SymbolButton(QStringLiteral("list.bullet"), QStringLiteral("Show items"))),
-      m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new QScrollArea),
+      m_closeButton(new SymbolButton(QStringLiteral("xmark"), tr("Close shelf"))),
+      m_listButton(new SymbolButton(QStringLiteral("list.bullet"), tr("Show items"))),
+      m_badge(new BadgeView), m_stackArea(new StackAreaView), m_scroll(new ShelfListView),
       m_listDoc(new QWidget), m_titleLabel(new ElidedLabel(Qt::ElideMiddle, Qt::AlignHCenter)),
       m_detailLabel(new ElidedLabel(Qt::ElideRight, Qt::AlignHCenter)),
       m_moves(new MoveWatcher(m_store, this)), m_drops(new DropReader(m_store, this))
 {
+    ShelfAccessible::install();
     m_drops->onNotice = Alerts::notify;
     resize(shelfWidth, stackHeight);
     setFocusPolicy(Qt::ClickFocus);
@@ -74,9 +77,13 @@ ShelfContentView::ShelfContentView(ShelfStorePtr store, QWidget* parent)
     connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this,
             &ShelfContentView::buildRowsInView);
 
+    // The header's buttons are reached with Tab; a click leaves the keys
+    // where they were.
     m_closeButton->setParent(this);
+    m_closeButton->setFocusPolicy(Qt::TabFocus);
     connect(m_closeButton, &SymbolButton::clicked, this, &ShelfContentView::closeTapped);
     m_listButton->setParent(this);
+    m_listButton->setFocusPolicy(Qt::TabFocus);
     connect(m_listButton, &SymbolButton::clicked, this, &ShelfContentView::toggleList);
     m_badge->setParent(this);
 
@@ -123,7 +130,7 @@ void ShelfContentView::reload()
     m_badge->setVisible(n > 0);
     m_listButton->setVisible(n > 0);
 
-    m_titleLabel->setText(n > 0 ? m_store->summary() : QStringLiteral("Kavo"));
+    m_titleLabel->setText(n > 0 ? m_store->summary() : tr("Kavo"));
     m_detailLabel->setText(m_store->detail());
 
     if (n == 0 && m_listMode)
@@ -138,16 +145,20 @@ void ShelfContentView::reload()
                     row->refreshPicture();
             }
         } else {
+            const QList<ShelfItemPtr> before = m_listed;
             clearRows();
             m_listed = items;
             m_rows = QList<ItemRowView*>(n, nullptr);
             m_builtFirst = m_builtEnd = 0;
+            ShelfListAccessible::itemsChanged(m_scroll, before, m_listed);
+            keepSelection();
         }
         if (onWantsHeight)
             onWantsHeight(listHeight(n));
     }
     layoutSubviews();
     m_stackArea->update();
+    ShelfAccessible::contentChanged(this);
 
     // An open preview follows the shelf's contents.
     if (PreviewPanel::sharedExists() && PreviewPanel::shared()->isControlledBy(this))
@@ -165,10 +176,22 @@ ItemRowView* ShelfContentView::makeRow(const ShelfItemPtr& item)
     };
     row->onRemove = [self, item] {
         if (self)
-            self->m_store->remove({item});
+            self->removeItem(item);
     };
-    row->onOpen = [item] { FileManager::open(item->url()); };
-    row->onReveal = [item] { FileManager::reveal({item->url()}); };
+    row->onOpen = [self, item] {
+        if (self)
+            self->openItem(item);
+    };
+    row->onReveal = [self, item] {
+        if (self)
+            self->revealItem(item);
+    };
+    // A press on a row selects it.
+    row->onSelect = [self, item] {
+        if (self)
+            self->selectIndex(self->m_listed.indexOf(item));
+    };
+    row->setSelected(item == m_selected);
     row->show();
     return row;
 }
@@ -201,16 +224,24 @@ void ShelfContentView::letGo(const QList<ItemRowView*>& rows)
 void ShelfContentView::setListMode(bool on)
 {
     m_listMode = on;
-    m_stackArea->setVisible(!on);
-    m_scroll->setVisible(on);
+    // The area coming is shown before the other one goes: the keyboard focus
+    // in the one going moves on to it.
+    QWidget* const coming = on ? static_cast<QWidget*>(m_scroll) : m_stackArea;
+    QWidget* const going = on ? static_cast<QWidget*>(m_stackArea) : m_scroll;
+    coming->setVisible(true);
+    going->setVisible(false);
     if (on) {
         m_listButton->setSymbol(QStringLiteral("square.stack.3d.up"));
-        m_listButton->setToolTip(QStringLiteral("Show as stack"));
+        m_listButton->setToolTip(tr("Show as stack"));
         reload();
     } else {
         m_listButton->setSymbol(QStringLiteral("list.bullet"));
-        m_listButton->setToolTip(QStringLiteral("Show items"));
+        m_listButton->setToolTip(tr("Show items"));
+        const QList<ShelfItemPtr> before = m_listed;
         clearRows();
+        m_selected = nullptr;
+        m_selectedAt = -1;
+        ShelfListAccessible::itemsChanged(m_scroll, before, m_listed);
         if (onWantsHeight)
             onWantsHeight(stackHeight);
     }
@@ -356,9 +387,13 @@ void ShelfContentView::mousePressEvent(QMouseEvent* e)
 {
     setFocus(Qt::MouseFocusReason);
     // Asked only where nothing activated the shelf on the click: a window
-    // manager asked again raises it over the preview.
+    // manager asked again raises it over the preview. A shelf that was
+    // active already (it took the focus when it opened) is raised by the
+    // window manager for the click: the preview goes back over it.
     if (QWidget* w = window(); w && !w->isActiveWindow())
         w->activateWindow();
+    else
+        PreviewPanel::raiseAboveShelves();
     if (e->button() != Qt::LeftButton)
         return;
     m_pressAt = e->globalPosition();

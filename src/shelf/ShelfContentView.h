@@ -64,8 +64,30 @@ public:
     void copyAll();
     void share();
     void removeAll();
-    // The context menu, or null for an empty shelf; the caller owns it.
+    // Adds what the clipboard holds as a drop of it would (in the
+    // background); `done` gets whether anything was added.
+    void paste(std::function<void(bool taken)> done = {});
+    // The context menu, or null for an empty shelf with nothing to paste
+    // (then it has "Paste" alone); the caller owns it.
     QMenu* makeMenu();
+
+    // The list's selected row: its index in the store's items (-1 when none
+    // is selected or the list is not on show) and its item (null when none).
+    // The selection follows the item across rebuilds of the list.
+    qsizetype selectedIndex() const;
+    ShelfItemPtr selectedItem() const;
+    // Selects the list's row `i`, shows it as selected and scrolls it into
+    // view (building it if needed); -1, or an index out of range, clears the
+    // selection. Does nothing outside list mode.
+    void selectIndex(qsizetype i);
+    // What a row's Open, Show in File Manager and Remove do.
+    void openItem(const ShelfItemPtr& item);
+    void revealItem(const ShelfItemPtr& item);
+    void removeItem(const ShelfItemPtr& item);
+    // The list's own keys and keyboard menu, from the list while it has the
+    // focus: false where the key or menu is the shelf's.
+    bool listKeyPress(QKeyEvent* e);
+    bool listContextMenu(QContextMenuEvent* e);
     // The menu "Share…" opens: the sharing services found on this machine.
     QMenu* makeShareMenu();
 
@@ -109,6 +131,8 @@ public:
     // A row for each item of the list, null where none is built: rows are
     // made only around what the list shows, and go again once scrolled far.
     const QList<ItemRowView*>& rows() const { return m_rows; }
+    // The items the list shows, one a row (empty outside list mode).
+    const QList<ShelfItemPtr>& listedItems() const { return m_listed; }
     // The items dragged out earlier, watched for their files leaving.
     MoveWatcher* moves() const { return m_moves; }
     // What turns dropped content into items (and tells what it could not).
@@ -126,9 +150,18 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // Tab and Shift+Tab go round the shelf's controls.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void setListMode(bool on);
+    // Shift+F10: the context menu at the control that has the focus, as the
+    // Menu key brings it.
+    void showKeyboardMenu();
+    // Ctrl+V and Ctrl+C (and their other keys): answers whether `e` was one.
+    bool clipboardKey(QKeyEvent* e);
+    // Puts the files of `items` on the clipboard, as file managers take them.
+    void copyItems(const QList<ShelfItemPtr>& items);
     // Closes a shelf that a drag out (or a move after it) left empty.
     void closeEmptied();
     void layoutSubviews();
@@ -138,6 +171,10 @@ private:
     void buildRowsInView();
     ItemRowView* makeRow(const ShelfItemPtr& item);
     void clearRows();
+    void setSelection(qsizetype i);
+    // Finds the selected item again after the list was built anew.
+    void keepSelection();
+    void previewItem(qsizetype i);
     void letGo(const QList<ItemRowView*>& rows);
     void setDropHover(bool on);
     bool isOwnDrag(const QObject* source) const;
@@ -157,6 +194,8 @@ private:
     bool m_listMode = false;
     QList<ShelfItemPtr> m_listed; // the items the list shows
     QList<ItemRowView*> m_rows; // null where no row is built
+    ShelfItemPtr m_selected; // the list's selected item, or null
+    qsizetype m_selectedAt = -1; // its index in m_listed
     qsizetype m_builtFirst = 0, m_builtEnd = 0; // rows outside [first, end) are null
     static constexpr int rowsAround = 7;
     QList<ShelfItemPtr> m_draggingOut;

@@ -12,7 +12,7 @@ ShelfPanel::ShelfPanel()
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setWindowTitle(QStringLiteral("Kavo Shelf"));
+    setWindowTitle(tr("Kavo Shelf"));
 }
 
 void ShelfPanel::setContent(QWidget* content)

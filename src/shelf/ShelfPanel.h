@@ -6,7 +6,9 @@
 
 // The floating window of one shelf: frameless, above other windows, without a
 // taskbar entry, shown without taking focus, translucent around its rounded
-// corners. It takes focus when clicked so the shelf's keys reach it.
+// corners. It takes focus when clicked, or when its owner asks the window
+// manager for it (a shelf asked for by a key, a command or the tray), so the
+// shelf's keys reach it.
 class ShelfPanel : public QWidget
 {
     Q_OBJECT

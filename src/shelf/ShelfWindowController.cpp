@@ -109,6 +109,27 @@ void ShelfWindowController::showBeside(const QRectF& anchor)
     showAt(ShelfPlacement::beside(anchor, QSizeF(m_window->size()), screens, primary));
 }
 
+void ShelfWindowController::showRestored(const QRect& frame)
+{
+    if (!m_window)
+        return;
+    // At the height its content asks for now (a list of fewer files than
+    // when it was kept is shorter), at once: a resize the content asked for
+    // before the shelf was placed would still be moving it.
+    if (m_resize)
+        m_resize->stop();
+    const int height = m_content->isListMode() ? ShelfContentView::listHeight(m_store->items.size())
+                                               : ShelfContentView::stackHeight;
+    m_window->resize(m_window->width(), height);
+    int primary = -1;
+    const QList<ShelfPlacement::Screen> screens = Screens::current(&primary);
+    const QPointF topMiddle(frame.x() + frame.width() / 2.0, frame.y());
+    m_window->move(ShelfPlacement::origin(topMiddle, QSizeF(m_window->size()), true, screens, primary)
+                       .toPoint());
+    setOpacity(1);
+    bringToFront();
+}
+
 void ShelfWindowController::showAt(const QPointF& topLeft)
 {
     m_window->move(topLeft.toPoint());
@@ -140,6 +161,12 @@ void ShelfWindowController::bringToFront()
         m_window->raise();
         PreviewPanel::raiseAboveShelves();
     }
+}
+
+void ShelfWindowController::activate(quint32 userTime)
+{
+    if (m_window && m_window->isVisible() && !m_closing)
+        WindowHints::activate(m_window.get(), userTime);
 }
 
 void ShelfWindowController::resizeToHeight(qreal height)

@@ -41,6 +41,10 @@ public:
     // Shows the panel beside `anchor` (a tray icon), on the side towards the
     // middle of the screen, clamped into the screen, with a fade-in.
     void showBeside(const QRectF& anchor);
+    // Shows the panel at once with its top edge where `frame`'s was, as
+    // tall as its content asks for, clamped into today's screens: a shelf of
+    // an earlier run coming back.
+    void showRestored(const QRect& frame);
     // Fades the panel out, hides it, then calls onClose. Further calls while
     // closing do nothing.
     void close();
@@ -50,6 +54,10 @@ public:
 
     // Brings the panel to the front without taking focus.
     void bringToFront();
+    // Asks for the shown panel to become the active window, with the
+    // keyboard focus, for the user's key press or click at `userTime` (the
+    // window system's time; 0: not known).
+    void activate(quint32 userTime);
 
     static constexpr int appearMs = 180;
     static constexpr int resizeMs = 200;

@@ -2,9 +2,11 @@
 
 #include "platform/Symbols.h"
 #include "shelf/DropShadow.h"
+#include "shelf/PreviewPanel.h"
 #include "shelf/ShelfColors.h"
 
 #include <QCache>
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -41,7 +43,10 @@ QImage shadowFor(const QImage& picture, const QSizeF& size, qreal devicePixelRat
 
 } // namespace
 
-StackAreaView::StackAreaView(QWidget* parent) : QWidget(parent) {}
+StackAreaView::StackAreaView(QWidget* parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void StackAreaView::setWiggleAngle(qreal radians)
 {
@@ -89,6 +94,10 @@ void StackAreaView::paintEvent(QPaintEvent*)
         paintEmpty(p);
     else
         paintPile(p);
+    if (showsFocusRing()) {
+        p.resetTransform();
+        ShelfColors::drawFocusRing(p, QRectF(rect()).adjusted(12, 2, -12, -2), 16, this);
+    }
 }
 
 void StackAreaView::paintEmpty(QPainter& p)
@@ -117,12 +126,17 @@ void StackAreaView::paintEmpty(QPainter& p)
 
     p.setFont(ShelfColors::font(this, 11, QFont::Medium));
     p.setPen(ShelfColors::secondaryLabel(this));
-    const QFontMetricsF fm(p.font());
+    p.drawText(emptyTextRect(), Qt::AlignCenter, emptyText());
+}
+
+QRectF StackAreaView::emptyTextRect() const
+{
+    const QFontMetricsF fm(ShelfColors::font(this, 11, QFont::Medium));
     const QString text = emptyText();
+    const QPointF c = QRectF(rect()).center();
     const QSizeF t(fm.horizontalAdvance(text), fm.height());
     // The text's box ends 30 points below the centre.
-    p.drawText(QRectF(c.x() - t.width() / 2, c.y() + 30 - t.height(), t.width(), t.height()),
-               Qt::AlignCenter, text);
+    return QRectF(c.x() - t.width() / 2, c.y() + 30 - t.height(), t.width(), t.height());
 }
 
 void StackAreaView::paintPile(QPainter& p)
@@ -156,10 +170,13 @@ void StackAreaView::mousePressEvent(QMouseEvent* e)
     }
     // The shelf's keyboard commands follow the click, also where no window
     // manager activates windows that are clicked.
-    if (QWidget* content = parentWidget())
-        content->setFocus(Qt::MouseFocusReason);
+    m_focusFromKeys = false;
+    setFocus(Qt::MouseFocusReason);
+    update();
     if (!window()->isActiveWindow())
         window()->activateWindow();
+    else
+        PreviewPanel::raiseAboveShelves(); // raised for the click by the window manager
     if (items.isEmpty()) {
         // An empty zone is background: the shelf moves with the pointer.
         e->ignore();
@@ -167,6 +184,19 @@ void StackAreaView::mousePressEvent(QMouseEvent* e)
     }
     m_mouseDownPoint = e->scenePosition();
     e->accept();
+}
+
+void StackAreaView::focusInEvent(QFocusEvent* e)
+{
+    m_focusFromKeys = e->reason() != Qt::MouseFocusReason;
+    update();
+    QWidget::focusInEvent(e);
+}
+
+void StackAreaView::focusOutEvent(QFocusEvent* e)
+{
+    update();
+    QWidget::focusOutEvent(e);
 }
 
 void StackAreaView::mouseMoveEvent(QMouseEvent* e)

@@ -3,6 +3,7 @@
 #include "platform/Symbols.h"
 #include "shelf/ShelfColors.h"
 
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,8 +19,14 @@ SymbolButton::SymbolButton(const QString& symbol, const QString& help, QWidget* 
 void SymbolButton::setSymbol(const QString& symbol)
 {
     m_symbol = symbol;
-    setAccessibleName(toolTip());
     update();
+}
+
+bool SymbolButton::event(QEvent* e)
+{
+    if (e->type() == QEvent::ToolTipChange)
+        setAccessibleName(toolTip());
+    return QAbstractButton::event(e);
 }
 
 bool SymbolButton::hasImage() const { return Symbols::exists(m_symbol); }
@@ -34,11 +41,12 @@ void SymbolButton::paintEvent(QPaintEvent*)
 
     const QColor tint = m_hovering ? ShelfColors::label(this) : ShelfColors::secondaryLabel(this);
     const QImage img = Symbols::image(m_symbol, symbolSize, tint, devicePixelRatioF());
-    if (img.isNull())
-        return;
     const QSizeF s = Symbols::naturalSize(m_symbol, symbolSize);
     const QRectF target(QPointF(width() / 2.0 - s.width() / 2, height() / 2.0 - s.height() / 2), s);
-    p.drawImage(target, img);
+    if (!img.isNull())
+        p.drawImage(target, img);
+    if (showsFocusRing())
+        ShelfColors::drawFocusRing(p, QRectF(rect()), cornerRadius, this);
 }
 
 void SymbolButton::enterEvent(QEnterEvent* e)
@@ -59,6 +67,21 @@ void SymbolButton::mousePressEvent(QMouseEvent* e)
 {
     // Taken here so that the press never reaches the shelf's background,
     // which would start moving the window.
+    m_focusFromKeys = false;
+    update();
     QAbstractButton::mousePressEvent(e);
     e->accept();
+}
+
+void SymbolButton::focusInEvent(QFocusEvent* e)
+{
+    m_focusFromKeys = e->reason() != Qt::MouseFocusReason;
+    update();
+    QAbstractButton::focusInEvent(e);
+}
+
+void SymbolButton::focusOutEvent(QFocusEvent* e)
+{
+    update();
+    QAbstractButton::focusOutEvent(e);
 }

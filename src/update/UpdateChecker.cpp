@@ -127,9 +127,9 @@ void UpdateChecker::handle(const std::optional<Release>& release, bool userIniti
 {
     if (!release) {
         if (userInitiated) {
-            alert(QStringLiteral("Couldn't check for updates"),
-                  QStringLiteral("Kavo couldn't reach the update server. Check your internet "
-                                 "connection and try again later."));
+            alert(tr("Couldn't check for updates"),
+                  tr("Kavo couldn't reach the update server. Check your internet connection and "
+                     "try again later."));
         }
         return;
     }
@@ -151,25 +151,22 @@ void UpdateChecker::handle(const std::optional<Release>& release, bool userIniti
         if (onChange)
             onChange();
         if (userInitiated) {
-            alert(QStringLiteral("You're up to date"),
-                  QStringLiteral("Kavo ") + currentVersion() +
-                      QStringLiteral(" is the latest version."));
+            alert(tr("You're up to date"), tr("Kavo %1 is the latest version.").arg(currentVersion()));
         }
     }
 }
 
 void UpdateChecker::announce(const Release& release)
 {
-    QString text = QStringLiteral("You have version ") + currentVersion() + u'.';
+    QString text = tr("You have version %1.").arg(currentVersion());
     if (release.notes && !release.notes->isEmpty())
         text += QStringLiteral("\n\n") + shortenedNotes(*release.notes);
-    text +=
-        QStringLiteral("\n\nDownload it and install it over this version. Your settings are kept.");
+    text += QStringLiteral("\n\n") +
+            tr("Download it and install it over this version. Your settings are kept.");
 
     const QPointer<UpdateChecker> self(this);
     const int choice =
-        alert(QStringLiteral("Kavo ") + release.version + QStringLiteral(" is available"), text,
-              {QStringLiteral("Download"), QStringLiteral("Later")});
+        alert(tr("Kavo %1 is available").arg(release.version), text, {tr("Download"), tr("Later")});
     // The alert's modal loop may have outlived this checker, or a check that
     // finished meanwhile may have changed the release on offer.
     if (!self || choice != 0 || !m_available)

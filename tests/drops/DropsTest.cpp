@@ -237,9 +237,14 @@ TEST(DropFoldersTest, FoldersAreFreshAndGoAfterSevenDaysNeverThroughLinks)
     const QDateTime created = DropFolders::entryDate(old);
     ASSERT_TRUE(created.isValid());
     EXPECT_FALSE(DropFolders::entryDate(root + "/missing").isValid());
-    DropFolders::cleanUpOldPromises(created.addSecs(DropFolders::maxDropAgeSeconds - 1));
+    DropFolders::cleanUpOldPromises({}, created.addSecs(DropFolders::maxDropAgeSeconds - 1));
     EXPECT_TRUE(QFileInfo::exists(old) && QFileInfo::exists(young));
-    DropFolders::cleanUpOldPromises(created.addSecs(DropFolders::maxDropAgeSeconds + 1));
+    // A folder that a shelf still holds items of stays, however old.
+    DropFolders::cleanUpOldPromises({QFile::encodeName(QFileInfo(old).fileName())},
+                                    created.addSecs(DropFolders::maxDropAgeSeconds + 1));
+    EXPECT_TRUE(QFileInfo::exists(old + "/Image.png"));
+    EXPECT_FALSE(QFileInfo::exists(young));
+    DropFolders::cleanUpOldPromises({}, created.addSecs(DropFolders::maxDropAgeSeconds + 1));
     EXPECT_EQ(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
               QStringList()) << "folders, files and links under the root go";
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("keep.txt"))) << "links are not followed";
@@ -247,7 +252,7 @@ TEST(DropFoldersTest, FoldersAreFreshAndGoAfterSevenDaysNeverThroughLinks)
     // A root that is itself a link is not entered.
     QDir(root).removeRecursively();
     ASSERT_TRUE(QFile::link(outside.path(), root));
-    DropFolders::cleanUpOldPromises(QDateTime::currentDateTimeUtc().addDays(30));
+    DropFolders::cleanUpOldPromises({}, QDateTime::currentDateTimeUtc().addDays(30));
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("keep.txt")));
     QFile::remove(root);
 }

@@ -52,6 +52,8 @@ TEST_F(InstalledPackage, PutsEveryFileWhereTheDesktopLooks)
                          "share/doc/kavo/copyright"};
     for (const int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
         expected << icons + QStringLiteral("%1x%1/apps/").arg(size) + appId + ".png";
+    for (const char* language : {"de", "en", "fr"})
+        expected << QStringLiteral("share/kavo/translations/kavo_%1.qm").arg(language);
     QStringList files;
     for (QDirIterator it(m_root.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
         files << it.next().mid(m_root.path().size() + 5); // nothing outside /usr
@@ -81,6 +83,21 @@ TEST_F(InstalledPackage, TheInstalledProgramStartsAndAnswers)
     kavo.setPreference("hasLaunchedBefore", true);
     ASSERT_TRUE(kavo.start()) << kavo.errors();
     EXPECT_EQ(kavo.list().value_or(Shelves(1)).size(), 0);
+}
+
+TEST_F(InstalledPackage, TheInstalledProgramSpeaksTheUsersLanguage)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LANG", "de_DE.UTF-8");
+    env.remove("LANGUAGE");
+    env.remove("LC_ALL");
+    env.remove("LC_MESSAGES");
+    p.setProcessEnvironment(env);
+    p.start(installed("bin/kavo"), {"--help"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(out.startsWith("Aufruf: kavo")) << out.toStdString();
 }
 
 } // namespace

@@ -31,6 +31,9 @@ Kavo::Kavo(const QString& program) : m_root(QDir::tempPath() + "/kavo-e2e-XXXXXX
     // The runtime folder must be private to the user, as the XDG rules say.
     QFile::setPermissions(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_env.insert("QT_QPA_PLATFORM", "xcb");
+    // The texts the tests expect are the English ones, whatever the language
+    // of the session that runs them.
+    m_env.insert("LANGUAGE", "en");
     m_program.setProcessEnvironment(m_env);
     m_program.setProgram(program);
 }

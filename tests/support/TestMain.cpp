@@ -1,5 +1,6 @@
 // The main() of every test executable: isolates the process from the real
 // user's files, creates the application object, runs GoogleTest.
+#include "app/Translations.h"
 #include "core/ProcessWide.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,11 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     // The offscreen platform warns about every window-opacity step.
     setenv("QT_LOGGING_RULES", "qt.qpa.*=false", 0);
+    // The texts the tests expect are the English ones, whatever the
+    // language of the session that runs them.
+    setenv("LANGUAGE", "en", 1);
     QApplication app(argc, argv);
+    Translations::install(KAVO_TRANSLATIONS_BUILD_DIR);
     QApplication::setApplicationName("Kavo");
     QApplication::setApplicationVersion(KAVO_VERSION);
     QApplication::setQuitOnLastWindowClosed(false);

@@ -9,6 +9,8 @@
 namespace LoginItem {
 namespace {
 
+QString text(const char* source) { return QCoreApplication::translate("LoginItem", source); }
+
 QString configHome()
 {
     const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
@@ -73,13 +75,16 @@ bool setEnabled(bool enabled, QString* error)
         if (!QFileInfo::exists(path) || QFile::remove(path))
             return true;
         if (error)
-            *error = QStringLiteral("The autostart entry %1 could not be removed.").arg(path);
+            *error = text(QT_TRANSLATE_NOOP("LoginItem", "The autostart entry %1 could not be "
+                                                         "removed."))
+                         .arg(path);
         return false;
     }
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) {
         if (error)
-            *error = QStringLiteral("The folder %1 could not be created.").arg(folder);
+            *error = text(QT_TRANSLATE_NOOP("LoginItem", "The folder %1 could not be created."))
+                         .arg(folder);
         return false;
     }
     QSaveFile f(path);
@@ -95,7 +100,8 @@ bool setEnabled(bool enabled, QString* error)
                                                "X-GNOME-Autostart-enabled=true\n");
     if (!f.open(QIODevice::WriteOnly) || f.write(entry) != entry.size() || !f.commit()) {
         if (error)
-            *error = QStringLiteral("The autostart entry %1 could not be written (%2).")
+            *error = text(QT_TRANSLATE_NOOP("LoginItem",
+                                            "The autostart entry %1 could not be written (%2)."))
                          .arg(path, f.errorString());
         return false;
     }

@@ -230,11 +230,11 @@ bool X11KeyGrabber::nativeEventFilter(const QByteArray& eventType, void* message
     if (!repeat) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [this, alive = std::weak_ptr<int>(m_alive)] {
+            [this, alive = std::weak_ptr<int>(m_alive), time = key->time] {
                 if (alive.lock() && onPressed) {
                     // The callback may replace itself or destroy the grabber.
-                    const std::function<void()> pressed = onPressed;
-                    pressed();
+                    const std::function<void(quint32)> pressed = onPressed;
+                    pressed(time);
                 }
             },
             Qt::QueuedConnection);

@@ -59,6 +59,29 @@ bool compositorRuns(xcb_connection_t* connection, quint32 root)
     return owned;
 }
 
+void activate(xcb_connection_t* connection, quint32 root, quint32 window, quint32 time)
+{
+    if (window == 0)
+        return;
+    const quint32 active = X11Util::atom("_NET_ACTIVE_WINDOW");
+    if (active != 0 && windowManagerRuns(connection, root)) {
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = active;
+        message.data.data32[0] = 1; // source indication: a normal application
+        message.data.data32[1] = time;
+        message.data.data32[2] = XCB_NONE; // none of Kavo's windows is active
+        xcb_send_event(connection, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&message));
+    } else {
+        xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, window, time);
+    }
+    xcb_flush(connection);
+}
+
 void showOnAllDesktops(xcb_connection_t* connection, quint32 root, quint32 window)
 {
     const quint32 desktop = X11Util::atom("_NET_WM_DESKTOP");
