@@ -4,15 +4,16 @@
 #               build with AddressSanitizer and UndefinedBehaviorSanitizer)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
-# -noreset: the server stays up between clients (a program started just as the
-# last one leaves would otherwise find no display).
-XVFB = xvfb-run -a -s "-screen 0 1280x800x24 -noreset"
 # The tests' session bus, and every service it starts on its own (portals,
 # GVFS), get a home of their own: nothing is written in the real one.
 TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home \
 	XDG_CONFIG_HOME=$$home/.config XDG_CACHE_HOME=$$home/.cache \
 	XDG_DATA_HOME=$$home/.local/share XDG_STATE_HOME=$$home/.local/state &&
-CTEST_FLAGS ?= --output-on-failure -j2
+# Most tests wait on other programs, not on the processor: four at a time
+# (each X11 test has a display of its own, tests/x11/own-session), three in
+# the sanitizer build, whose programs take the processor longer.
+CTEST_FLAGS ?= --output-on-failure -j4
+ASAN_CTEST_FLAGS ?= --output-on-failure -j3
 
 .PHONY: run test build package test-build test-asan bench clean
 
@@ -36,7 +37,7 @@ test:
 	$(MAKE) --no-print-directory test-asan
 
 test-build: build
-	$(TEST_HOME) $(XVFB) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
+	$(TEST_HOME) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
 
 test-asan:
 	# The sanitizer build runs every test but those of the Debian package,
@@ -47,7 +48,7 @@ test-asan:
 	$(TEST_HOME) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	$(XVFB) dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(CTEST_FLAGS) -E InstalledPackage
+	dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(ASAN_CTEST_FLAGS) -E InstalledPackage
 
 bench: build
 	bench/run-all $(BUILD)

@@ -12,9 +12,7 @@
 
 #include <memory>
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -104,11 +102,10 @@ TEST_P(WatchLimitsE2E, FilesWrittenOnOrMovedAwayLaterAreSeen)
     }
     // The user's limits are one for all: test processes running at the same
     // time take turns.
-    const int lock = ::open("/tmp/kavo-watch-limits.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(lock, 0);
+    TestEnv::Turn turn("watch-limits");
+    ASSERT_TRUE(turn.take());
     // Given back after the helper and Kavo have ended.
-    const std::shared_ptr<void> unlock(nullptr, [this, lock](void*) { kavo.stop(), ::close(lock); });
-    ASSERT_TRUE(TestEnv::waitUntil([&] { return ::flock(lock, LOCK_EX | LOCK_NB) == 0; }, 120000));
+    const std::shared_ptr<void> stop(nullptr, [this](void*) { kavo.stop(); });
     if (!::getpwnam(user)) {
         ASSERT_EQ(Program::run("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", user}), 0);
     }

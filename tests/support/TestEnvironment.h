@@ -16,6 +16,9 @@
 #include <functional>
 #include <ostream>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <zlib.h>
 
 // Test-wide helpers. Every test process runs with HOME and the XDG folders
@@ -34,6 +37,34 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
     }
     return true;
 }
+
+// A turn that the test processes of this machine take one at a time (a file
+// lock in /tmp named `name`), for what they would otherwise fight over: a
+// user's limits, a program that cannot run twice at once. Held from take()
+// until it is destroyed.
+class Turn
+{
+public:
+    explicit Turn(const char* name)
+        : m_fd(::open(qPrintable(QDir::temp().filePath(QStringLiteral("kavo-%1.lock").arg(QLatin1StringView(name)))),
+                      O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+    }
+    ~Turn()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    bool take(int timeoutMs = 120000)
+    {
+        return m_fd >= 0 && waitUntil([&] { return ::flock(m_fd, LOCK_EX | LOCK_NB) == 0; }, timeoutMs);
+    }
+
+private:
+    int m_fd;
+};
 
 // Processes events for `ms` milliseconds, for asserting that something does
 // NOT happen within a bounded time.
