@@ -160,8 +160,7 @@ TEST_P(AccessibleMenuE2E, IsInTheTreeWhileOpen)
             10000);
         ASSERT_TRUE(window) << describe({shelf});
         // The shelf made the active window as Alt+Tab makes it, then the Menu key.
-        ASSERT_TRUE(Input::run(QStringList{"windowactivate", "--sync", QString::number(window->id)} +
-                               Input::key("Menu")));
+        ASSERT_TRUE(Input::activate(window->id, Input::key("Menu")));
     } else {
         ASSERT_TRUE(trayer.start("bottom", "right", {})) << trayer.errors().toStdString();
         ASSERT_TRUE(startKavo());

@@ -41,8 +41,7 @@ TEST_F(ClipboardE2E, CajaPastesTheFilesThatCopyPutOnTheClipboard)
         expected += '\n' + QUrl::fromLocalFile(path).toEncoded();
     EXPECT_EQ(copied->data("x-special/gnome-copied-files"), expected);
 
-    ASSERT_TRUE(Input::run(QStringList{"windowactivate", "--sync", QString::number(caja.window())} +
-                           Input::key("ctrl+v")));
+    ASSERT_TRUE(Input::activate(caja.window(), Input::key("ctrl+v")));
     for (const QString& path : held) {
         const QString copy = into + u'/' + QFileInfo(path).fileName();
         EXPECT_TRUE(TestEnv::waitUntil([&] { return QFileInfo::exists(copy); }, 10000)) << "not pasted: "
@@ -68,7 +67,7 @@ std::optional<ProbedWindow> shelfWindow(const QRect& frame)
 bool typeIntoShelf(const ListedShelf& shelf, const QStringList& keys)
 {
     const auto window = shelfWindow(shelf.frame);
-    return window && Input::run(QStringList{"windowactivate", "--sync", QString::number(window->id), "key"} + keys);
+    return window && Input::activate(window->id, QStringList{"key"} + keys);
 }
 
 // What a program copies: the files of a folder, a text file's text, a picture.
@@ -105,8 +104,7 @@ bool selectAllAndCopy(xcb_window_t window)
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 20000) {
-        if (!Input::run({"windowactivate", "--sync", QString::number(window), "key", "ctrl+a", "sleep", "0.3", "key",
-                         "ctrl+c"}))
+        if (!Input::activate(window, {"key", "ctrl+a", "sleep", "0.3", "key", "ctrl+c"}))
             return false;
         if (TestEnv::waitUntil([&] { return display.selectionOwner("CLIPBOARD") != XCB_NONE; }, 1000))
             return true;
@@ -240,7 +238,7 @@ TEST_F(ClipboardE2E, CtrlCOnAShelfCopiesItsFilesForAFileManagerAndAnotherShelf)
     ASSERT_TRUE(startKavo());
     const ListedShelf from = openShelfAt({300, 250}, held);
     ASSERT_TRUE(typeIntoShelf(from, {"ctrl+c"}));
-    ASSERT_TRUE(Input::run({"sleep", "0.5", "windowactivate", "--sync", QString::number(caja.window()), "key", "ctrl+v"}));
+    ASSERT_TRUE(Input::run(Input::pause(0.5)) && Input::activate(caja.window(), Input::key("ctrl+v")));
     for (const QString& path : held) {
         const QString copy = into + u'/' + QFileInfo(path).fileName();
         EXPECT_TRUE(TestEnv::waitUntil([&] { return QFileInfo::exists(copy); }, 10000)) << "not pasted: "

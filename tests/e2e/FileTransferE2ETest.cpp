@@ -182,8 +182,7 @@ TEST_F(FileTransferE2E, CopiedFilesPasteIntoASandboxedProgramThroughThePortalEve
             },
             10000))
             << "no key for " << paste.toStdString();
-        ASSERT_TRUE(Input::run(QStringList{"windowactivate", "--sync", QString::number(peer.window())} +
-                               Input::key("ctrl+v")));
+        ASSERT_TRUE(Input::activate(peer.window(), Input::key("ctrl+v")));
         const QStringList got = peer.given(paste);
         ASSERT_EQ(got.size(), 1) << paste.toStdString();
         EXPECT_EQ(QFileInfo(QFileInfo(got[0]).path()).path(), portal.doc()) << got[0].toStdString();

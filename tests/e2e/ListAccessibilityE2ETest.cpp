@@ -168,7 +168,7 @@ TEST_F(ListAccessibilityE2E, TheListFromTheKeyboard)
         [&](const ProbedWindow& w) { return w.viewable && w.instance == u"kavo" && w.title.startsWith(u"Kavo Shelf"); },
         10000);
     ASSERT_TRUE(window) << describe({shelf});
-    ASSERT_TRUE(Input::run({"windowactivate", "--sync", QString::number(window->id)}));
+    ASSERT_TRUE(Input::activate(window->id));
 
     QJsonObject tree;
     ASSERT_TRUE(tabTo([](const AccessibleNode& n) { return n.name() == "Show items"; }, &tree))

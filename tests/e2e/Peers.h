@@ -195,9 +195,7 @@ public:
                            "recursive-search='never'\nshow-delete-permanently=false\n"
                            "[org/gnome/desktop/privacy]\nremember-recent-files=false\n");
         TestEnv::writeFile(config + "/gtk-3.0/bookmarks", QUrl::fromLocalFile(bookmark).toEncoded() + '\n');
-        // A Nautilus started while another test's is running can show
-        // "Loading…" for half a minute: test processes take turns.
-        if (!m_turn.take() || !m_bus.start(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("nautilus-bus")) ||
+        if (!m_bus.start(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath("nautilus-bus")) ||
             !m_process.start("nautilus", {"--new-window", folder},
                              {m_bus.variable(), "GDK_BACKEND=x11", "NO_AT_BRIDGE=1", "GTK_A11Y=none",
                               "GSETTINGS_BACKEND=keyfile", "GIO_USE_VFS=local"}))
@@ -229,7 +227,6 @@ public:
     QString errors() { return m_output += m_process.errors(); }
 
 private:
-    TestEnv::Turn m_turn{"nautilus"};
     PrivateBus m_bus;
     Program m_process;
     XConnection m_display;

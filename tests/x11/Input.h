@@ -10,6 +10,15 @@ namespace Input {
 
 inline bool run(const QStringList& arguments) { return Program::run("xdotool", arguments) == 0; }
 
+// Asks the window manager to make `window` active, as Alt+Tab does, waits
+// until it is, then plays `then`. A window the window manager has not taken
+// on yet cannot be activated (xdotool fails at once): that is tried again.
+inline bool activate(xcb_window_t window, const QStringList& then = {})
+{
+    return TestEnv::waitUntil([&] { return run({"windowactivate", "--sync", QString::number(window)}); }, 10000) &&
+           (then.isEmpty() || run(then));
+}
+
 inline QStringList pause(double seconds) { return {"sleep", QString::number(seconds)}; }
 inline QStringList moveTo(QPoint p) { return {"mousemove", QString::number(p.x()), QString::number(p.y())}; }
 inline QStringList key(const QString& keys) { return {"key", keys}; }
