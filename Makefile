@@ -9,11 +9,10 @@ ASAN_BUILD ?= build-asan
 TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home \
 	XDG_CONFIG_HOME=$$home/.config XDG_CACHE_HOME=$$home/.cache \
 	XDG_DATA_HOME=$$home/.local/share XDG_STATE_HOME=$$home/.local/state &&
-# Most tests wait on other programs, not on the processor: four at a time
-# (each X11 test has a display of its own, tests/x11/own-session), three in
-# the sanitizer build, whose programs take the processor longer.
-CTEST_FLAGS ?= --output-on-failure -j4
-ASAN_CTEST_FLAGS ?= --output-on-failure -j3
+# Most tests wait on other programs, not on the processor: three at a time
+# on two cores (each X11 test has a display of its own,
+# tests/x11/own-session). More, and the peers' own deadlines start to fail.
+CTEST_FLAGS ?= --output-on-failure -j3
 
 .PHONY: run test build package test-build test-asan bench clean
 
@@ -48,7 +47,7 @@ test-asan:
 	$(TEST_HOME) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(ASAN_CTEST_FLAGS) -E InstalledPackage
+	dbus-run-session -- ctest --test-dir $(ASAN_BUILD) $(CTEST_FLAGS) -E InstalledPackage
 
 bench: build
 	bench/run-all $(BUILD)
