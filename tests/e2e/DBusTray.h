@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestEnvironment.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -143,6 +145,13 @@ public:
                             .call(call("Event") << e->id << "clicked" << QVariant::fromValue(QDBusVariant(0))
                                                 << uint(QDateTime::currentSecsSinceEpoch()))
                             .type() == QDBusMessage::ReplyMessage;
+    }
+
+    // Waits for a toggle to show `state`: the tray acts on a click after
+    // answering it.
+    bool showsToggle(const QString& text, int state) const
+    {
+        return TestEnv::waitUntil([&] { return entry(text).value_or(MenuEntry{}).toggleState() == state; });
     }
 
 private:

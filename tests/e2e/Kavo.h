@@ -112,7 +112,7 @@ protected:
     // The middle of a shelf's stack area: where a drag of its pile starts.
     static QPoint stackCentre(const QRect& frame);
     // `kavo --list` answers before the deadline (a frozen program never does).
-    bool answers() const { return m_kavo.run({"--list"}, 5000).exitCode == 0; }
+    bool answers() const { return m_kavo.run({"--list"}, 10000).exitCode == 0; }
     // The command socket of the program on this display.
     QString socket() const
     {
