@@ -181,7 +181,7 @@ TEST_F(FileTransferE2E, CopiedFilesPasteIntoASandboxedProgramThroughThePortalEve
                 return fresh;
             },
             10000))
-            << "no key for " << paste.toStdString();
+            << "no key for " << paste.toStdString() << m_kavo.errors();
         ASSERT_TRUE(Input::activate(peer.window(), Input::key("ctrl+v")));
         const QStringList got = peer.given(paste);
         ASSERT_EQ(got.size(), 1) << paste.toStdString();
