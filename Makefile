@@ -10,8 +10,7 @@ TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home 
 	XDG_CONFIG_HOME=$$home/.config XDG_CACHE_HOME=$$home/.cache \
 	XDG_DATA_HOME=$$home/.local/share XDG_STATE_HOME=$$home/.local/state &&
 # Most tests wait on other programs, not on the processor: three at a time
-# on two cores (each X11 test has a display of its own,
-# tests/x11/own-session). More, and the peers' own deadlines start to fail.
+# on two cores, the X11 tests among them one at a time (tests/CMakeLists.txt).
 CTEST_FLAGS ?= --output-on-failure -j3
 
 .PHONY: run test build package test-build test-asan bench clean
