@@ -1,0 +1,1 @@
+// Compiles support/Precompiled.h once for all the test code.
