@@ -16,6 +16,8 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 
+#include <signal.h>
+
 namespace {
 
 // xdg-document-portal, which serves the FileTransfer portal, with its FUSE
@@ -45,6 +47,7 @@ public:
     }
     QString doc() const { return m_doc; }
     QString errors() { return m_process.errors(); }
+    qint64 processId() const { return m_process.processId(); }
 
 private:
     bool mounted() const
@@ -168,7 +171,16 @@ TEST_F(FileTransferE2E, CopiedFilesPasteIntoASandboxedProgramThroughThePortalEve
     const QString file = makeFile("report.txt", "report");
     ASSERT_TRUE(prepare());
     const ListedShelf shelf = openShelfAt({300, 350}, {file});
-    ASSERT_TRUE(copyFromShelfMenu(m_display, stackCentre(shelf.frame)));
+    // Programs read the clipboard's formats when it changes hands: with the
+    // portal held up, this one and the sandboxed one read them before the
+    // key comes, and must still see it once it does.
+    ASSERT_EQ(::kill(pid_t(portal.processId()), SIGSTOP), 0);
+    const bool looked = copyFromShelfMenu(m_display, stackCentre(shelf.frame)) && TestEnv::waitUntil([] {
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        return copied && copied->hasUrls();
+    });
+    ASSERT_EQ(::kill(pid_t(portal.processId()), SIGCONT), 0);
+    ASSERT_TRUE(looked);
     // A transfer serves one paste; each paste finds a key of its own.
     QByteArray key;
     for (const QString paste : {"pasted 1:", "pasted 2:"}) {

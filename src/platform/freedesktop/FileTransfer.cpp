@@ -11,6 +11,8 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMimeData>
 
@@ -69,6 +71,23 @@ void offerFirst(QMimeData* mime, const QByteArray& key)
     mime->setData(FileTransfer::mimeType, key);
     for (const auto& [format, data] : std::as_const(rest))
         mime->setData(format, data);
+}
+
+// Programs read the clipboard's formats once, when it changes hands (GTK and
+// Qt do): one that looked before the key came would never see it and would
+// paste by path, which a sandbox cannot open. So the clipboard is handed over
+// again, to a copy of `mime` that carries the key; answers what now holds it.
+QMimeData* announced(QMimeData* mime)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || !clipboard->ownsClipboard() || clipboard->mimeData() != mime)
+        return mime;
+    auto* copy = new QMimeData;
+    for (const QString& format : mime->formats())
+        copy->setData(format, mime->data(format));
+    // Frees `mime`, whose old key (if any) is stopped as it goes.
+    clipboard->setMimeData(copy);
+    return copy;
 }
 
 } // namespace
@@ -169,6 +188,8 @@ void FileTransfer::register_(QPointer<QMimeData> mime, const QList<QByteArray>& 
             return;
         }
         offerFirst(job->mime, job->key.toLatin1());
+        if (job->renew)
+            job->mime = announced(job->mime);
         const QString key = job->key;
         connect(job->mime, &QObject::destroyed, self, [self, key] {
             if (self) {

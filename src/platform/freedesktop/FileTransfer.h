@@ -44,8 +44,10 @@ public:
     // drag whose types are fixed when it starts; otherwise the type comes
     // with the key, first among the formats. `renew` registers the files
     // again whenever a program has taken them (a transfer serves one
-    // taker), as the clipboard must for every paste. The type goes again if
-    // the portal refuses. Stops the transfer once `mime` is gone.
+    // taker), as the clipboard must for every paste; when `mime` is the
+    // clipboard's, each key comes in a copy of it that the clipboard is
+    // handed over to, so that programs read its formats again. The type goes
+    // again if the portal refuses. Stops the transfer once `mime` is gone.
     void offer(QMimeData* mime, const QList<QUrl>& urls, bool listNow, bool renew);
 
     // Trades the data of the portal's type from a drop for the paths of the
