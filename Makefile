@@ -29,15 +29,15 @@ build:
 package: build
 	cmake --build $(BUILD) --target package
 
-# The sanitizer tree builds while the plain tests run, on the processor time
-# they leave (an idle scheduling class). The tests labelled "alone" (whose
-# peers need the machine to themselves) run once it is built.
+# The sanitizer tree builds while the plain tree builds and its tests run, on
+# the processor time they leave (an idle scheduling class). The tests labelled
+# "alone" (whose peers need the machine to themselves) run once it is built.
 test:
 	scripts/bootstrap test
-	$(MAKE) --no-print-directory build
 	$(ASAN_CONFIGURE)
 	chrt --idle 0 ionice -c 3 cmake --build $(ASAN_BUILD) > $(ASAN_BUILD)/build.log 2>&1 & asan=$$!; \
-	plain=0; $(MAKE) --no-print-directory test-plain CTEST_FLAGS="$(CTEST_FLAGS) -LE alone" || plain=$$?; \
+	plain=0; { $(MAKE) --no-print-directory build && \
+	    $(MAKE) --no-print-directory test-plain CTEST_FLAGS="$(CTEST_FLAGS) -LE alone"; } || plain=$$?; \
 	built=0; wait $$asan || built=$$?; \
 	if [ $$built -ne 0 ]; then cat $(ASAN_BUILD)/build.log; echo "The sanitizer build failed."; exit $$built; fi; \
 	tail -n 1 $(ASAN_BUILD)/build.log; \
