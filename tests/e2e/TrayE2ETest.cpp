@@ -167,8 +167,11 @@ TEST_F(DBusTrayE2E, AKeyTakenByAnotherProgramIsToldAndTheOneChosenInsteadWorksUn
         menu.emplace(watcher.items.last());
     };
     restart();
+    // A dialog made for the first time in a process can take seconds on a
+    // busy machine.
     const auto titled = [&](const QString& title) {
-        return m_display.waitForWindow([&](const ProbedWindow& w) { return w.viewable && w.title.startsWith(title); });
+        return m_display.waitForWindow([&](const ProbedWindow& w) { return w.viewable && w.title.startsWith(title); },
+                                       10000);
     };
     const auto press = [&](const ProbedWindow& window, const QStringList& keys) {
         return Input::run(QStringList{"windowfocus", "--sync", QString::number(window.id), "key"} + keys);
