@@ -167,11 +167,8 @@ TEST_F(DBusTrayE2E, AKeyTakenByAnotherProgramIsToldAndTheOneChosenInsteadWorksUn
         menu.emplace(watcher.items.last());
     };
     restart();
-    // A dialog made for the first time in a process can take seconds on a
-    // busy machine.
     const auto titled = [&](const QString& title) {
-        return m_display.waitForWindow([&](const ProbedWindow& w) { return w.viewable && w.title.startsWith(title); },
-                                       10000);
+        return m_display.waitForWindow([&](const ProbedWindow& w) { return w.viewable && w.title.startsWith(title); });
     };
     const auto press = [&](const ProbedWindow& window, const QStringList& keys) {
         return Input::run(QStringList{"windowfocus", "--sync", QString::number(window.id), "key"} + keys);
@@ -196,8 +193,15 @@ TEST_F(DBusTrayE2E, AKeyTakenByAnotherProgramIsToldAndTheOneChosenInsteadWorksUn
     restart();
     ASSERT_TRUE(Input::run(Input::key("ctrl+alt+k")));
     EXPECT_EQ(m_kavo.waitForShelfCount(1).size(), 1) << "the key chosen before";
-    ASSERT_TRUE(menu->click("Keyboard Shortcut\u2026"));
-    dialog = titled("Keyboard Shortcut");
+    // A menu made again just after its layout was read loses the click (its
+    // entries are new): clicked again, as a user would, until the dialog
+    // shows; it is shown once however often it is asked for.
+    dialog.reset();
+    for (int tries = 0; tries < 5 && !dialog; ++tries) {
+        ASSERT_TRUE(menu->click("Keyboard Shortcut\u2026"));
+        dialog = m_display.waitForWindow(
+            [](const ProbedWindow& w) { return w.viewable && w.title.startsWith("Keyboard Shortcut"); }, 2000);
+    }
     ASSERT_TRUE(dialog);
     ASSERT_TRUE(press(*dialog, {"ctrl+alt+j", "alt+t"})); // a chord, then "Turn Off"
     ASSERT_TRUE(TestEnv::waitUntil([&] { return QSettings(config, QSettings::IniFormat).value("hotKey") == ""; }));
