@@ -29,21 +29,10 @@ build:
 package: build
 	cmake --build $(BUILD) --target package
 
-# The sanitizer tree builds while the plain tree builds and its tests run, on
-# the processor time they leave (an idle scheduling class). The tests labelled
-# "alone" (whose peers need the machine to themselves) run once it is built.
 test:
 	scripts/bootstrap test
-	$(ASAN_CONFIGURE)
-	chrt --idle 0 ionice -c 3 cmake --build $(ASAN_BUILD) > $(ASAN_BUILD)/build.log 2>&1 & asan=$$!; \
-	plain=0; { $(MAKE) --no-print-directory build && \
-	    $(MAKE) --no-print-directory test-plain CTEST_FLAGS="$(CTEST_FLAGS) -LE alone"; } || plain=$$?; \
-	built=0; wait $$asan || built=$$?; \
-	if [ $$built -ne 0 ]; then cat $(ASAN_BUILD)/build.log; echo "The sanitizer build failed."; exit $$built; fi; \
-	tail -n 1 $(ASAN_BUILD)/build.log; \
-	[ $$plain -eq 0 ] || exit $$plain
-	$(MAKE) --no-print-directory test-plain CTEST_FLAGS="$(CTEST_FLAGS) -L alone"
-	$(MAKE) --no-print-directory test-asan-run
+	$(MAKE) --no-print-directory test-build
+	$(MAKE) --no-print-directory test-asan
 
 test-build: build
 	$(MAKE) --no-print-directory test-plain
