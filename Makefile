@@ -13,7 +13,7 @@ TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home 
 # on two cores, the X11 tests among them one at a time (tests/CMakeLists.txt).
 CTEST_FLAGS ?= --output-on-failure -j3
 
-.PHONY: run test build package test-build test-plain test-asan test-asan-run bench clean
+.PHONY: run test build package test-build test-asan bench clean
 
 run:
 	scripts/bootstrap run
@@ -35,21 +35,13 @@ test:
 	$(MAKE) --no-print-directory test-asan
 
 test-build: build
-	$(MAKE) --no-print-directory test-plain
-
-test-plain:
 	$(TEST_HOME) dbus-run-session -- ctest --test-dir $(BUILD) $(CTEST_FLAGS)
 
-# The sanitizer build has every test but a few (tests/e2e/CMakeLists.txt).
-ASAN_CONFIGURE = cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVO_SANITIZE=ON \
-	    -DKAVO_WERROR=ON -DKAVO_BUILD_BENCH=OFF
-
 test-asan:
-	$(ASAN_CONFIGURE)
+	# The sanitizer build has every test but a few (tests/e2e/CMakeLists.txt).
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKAVO_SANITIZE=ON \
+	    -DKAVO_WERROR=ON -DKAVO_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD)
-	$(MAKE) --no-print-directory test-asan-run
-
-test-asan-run:
 	$(TEST_HOME) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -3,6 +3,7 @@
 #include "core/Background.h"
 #include "core/NativePath.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,7 +12,6 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusUnixFileDescriptor>
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMimeData>
