@@ -47,7 +47,7 @@ TEST_P(XEmbedTrayE2E, TheIconStandsOutOnThePanelAndNewShelfOpensBesideItOffThePa
             ink += dark ? l > 200 : l < 70;
         }
         return ink > 20;
-    })) << ink << " pixels of ink";
+    }, 5000, TestEnv::picturePollMs)) << ink << " pixels of ink";
     // A right click opens the menu; its first entry is "New Shelf".
     ASSERT_TRUE(Input::run(Input::click(icon->geometry.center(), 3)));
     const auto menu = m_display.waitForWindow(

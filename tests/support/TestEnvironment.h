@@ -4,7 +4,6 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -13,7 +12,6 @@
 #include <QUrl>
 #include <QtEndian>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <ostream>
@@ -28,21 +26,19 @@
 // does reaches the real user's files or settings.
 namespace TestEnv {
 
-// Processes events until `done` answers true or the time is up; answers
-// whether `done` became true.
-inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+// How often a check that fetches a window's picture runs: fetched every
+// millisecond, the pictures take the X server and the machine from the
+// program drawing them (Nautilus then drew its folder seconds late).
+constexpr int picturePollMs = 40;
+
+// Processes events until `done` answers true or the time is up, checking
+// every `pollMs`; answers whether `done` became true.
+inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000, int pollMs = 1)
 {
-    // Checked at once, then more and more seldom, up to every 20 ms: a
-    // check that asks another program (a window's picture, a D-Bus call)
-    // must not take the machine from the program it waits for.
-    const QDeadlineTimer deadline(timeoutMs);
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
+    for (QDeadlineTimer deadline(timeoutMs); !done(); QThread::msleep(pollMs)) {
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(std::clamp<qint64>(waited.elapsed() / 20, 1, 20));
     }
     return true;
 }
