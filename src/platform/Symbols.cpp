@@ -11,6 +11,8 @@
 namespace Symbols {
 namespace {
 
+constexpr qsizetype maxDrawn = 128;
+
 QString resourcePath(const QString& name)
 {
     return QStringLiteral(":/symbols/") + name + QStringLiteral(".svg");
@@ -51,6 +53,17 @@ QSizeF naturalSize(const QString& name, qreal pointSize)
 
 QImage image(const QString& name, qreal pointSize, const QColor& color, qreal devicePixelRatio)
 {
+    // Every button of every shelf asks at each paint, in a handful of sizes
+    // and tints: each picture is drawn once and kept (a few dozen at most;
+    // a flood of tints starts the set again).
+    static QHash<QString, QImage> drawn;
+    const QString key = QStringLiteral("%1:%2:%3@%4")
+                            .arg(name)
+                            .arg(pointSize)
+                            .arg(color.rgba(), 0, 16)
+                            .arg(devicePixelRatio);
+    if (const auto it = drawn.constFind(key); it != drawn.constEnd())
+        return *it;
     QSvgRenderer* r = renderer(name);
     if (!r)
         return {};
@@ -67,6 +80,9 @@ QImage image(const QString& name, qreal pointSize, const QColor& color, qreal de
         p.fillRect(img.rect(), color);
     }
     img.setDevicePixelRatio(devicePixelRatio);
+    if (drawn.size() >= maxDrawn)
+        drawn.clear();
+    drawn.insert(key, img);
     return img;
 }
 

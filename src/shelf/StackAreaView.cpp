@@ -141,25 +141,51 @@ QRectF StackAreaView::emptyTextRect() const
 
 void StackAreaView::paintPile(QPainter& p)
 {
-    const QPointF c = QRectF(rect()).center();
+    // The turned pictures and their shadows are drawn once into a picture of
+    // the whole pile, kept for every view of this size showing the same
+    // pictures: a shelf painted again (hovered, focused, rocking) or many
+    // shelves of the same kinds of file turn nothing again. The oldest go
+    // first past 2 MB.
+    static QCache<QString, QImage> piles(2 * 1024); // cost in KiB
     const qsizetype n = items.size();
     const qsizetype shown = std::min<qsizetype>(n, 3);
-    const QList<qreal> angles = pileAngles(n);
+    const qreal dpr = devicePixelRatioF();
+    QList<QImage> pictures;
+    QString key = QStringLiteral("%1x%2@%3:%4").arg(width()).arg(height()).arg(dpr).arg(shown);
     for (qsizetype i = 0; i < shown; ++i) {
-        const ShelfItemPtr& item = items[n - shown + i];
-        const QImage picture = item->thumbnail();
-        const QSizeF size = pictureSize(picture.size(), height());
-        const QRectF target(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(),
-                            size.height());
-        p.save();
-        p.translate(c);
-        p.rotate(-angles[i]);
-        p.translate(-c);
-        const QImage shadow = shadowFor(picture, size, devicePixelRatioF());
-        p.drawImage(target.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffsetY), shadow);
-        p.drawImage(target, picture);
-        p.restore();
+        pictures << items[n - shown + i]->thumbnail();
+        key += u':' + QString::number(pictures.last().cacheKey());
     }
+    if (const QImage* known = piles.object(key)) {
+        p.drawImage(QPointF(0, 0), *known);
+        return;
+    }
+    QImage pile((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    pile.setDevicePixelRatio(dpr);
+    pile.fill(Qt::transparent);
+    {
+        QPainter into(&pile);
+        into.setRenderHint(QPainter::Antialiasing);
+        into.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QPointF c = QRectF(rect()).center();
+        const QList<qreal> angles = pileAngles(n);
+        for (qsizetype i = 0; i < shown; ++i) {
+            const QImage& picture = pictures[i];
+            const QSizeF size = pictureSize(picture.size(), height());
+            const QRectF target(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(),
+                                size.height());
+            into.save();
+            into.translate(c);
+            into.rotate(-angles[i]);
+            into.translate(-c);
+            const QImage shadow = shadowFor(picture, size, dpr);
+            into.drawImage(target.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffsetY), shadow);
+            into.drawImage(target, picture);
+            into.restore();
+        }
+    }
+    p.drawImage(QPointF(0, 0), pile);
+    piles.insert(key, new QImage(pile), int(std::max<qsizetype>(1, pile.sizeInBytes() / 1024)));
 }
 
 void StackAreaView::mousePressEvent(QMouseEvent* e)

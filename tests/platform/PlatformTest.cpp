@@ -1,4 +1,5 @@
 // Previews from pictures, kept in the freedesktop thumbnail cache and in memory.
+#include "platform/Symbols.h"
 #include "platform/freedesktop/FreedesktopThumbnailer.h"
 
 #include "TestEnvironment.h"
@@ -10,6 +11,8 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,6 +29,32 @@ QByteArray encoded(int w, int h, const char* format)
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, format);
     return bytes;
+}
+
+// A symbol comes in the tint, size and scale asked for, however often and
+// in whatever order the same ones are asked for again.
+TEST(SymbolsTest, EachTintSizeAndScaleIsDrawnAsAsked)
+{
+    struct Ask
+    {
+        qreal points;
+        QColor tint;
+        qreal scale;
+    };
+    for (const Ask& ask : {Ask{16, Qt::red, 1}, Ask{16, Qt::blue, 1}, Ask{16, Qt::red, 2}, Ask{30, Qt::red, 1},
+                           Ask{16, Qt::red, 1}}) {
+        const QImage img = Symbols::image(QStringLiteral("xmark"), ask.points, ask.tint, ask.scale);
+        const QSizeF size = Symbols::naturalSize(QStringLiteral("xmark"), ask.points) * ask.scale;
+        EXPECT_EQ(img.size(), QSize(int(std::ceil(size.width())), int(std::ceil(size.height()))));
+        QRgb inked = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                if (qAlpha(img.pixel(x, y)) > qAlpha(inked))
+                    inked = img.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(QColor(inked).name(), ask.tint.name()) << ask.points << " points at " << ask.scale;
+    }
 }
 
 class ThumbnailerTest : public ::testing::Test

@@ -132,6 +132,28 @@ TEST_F(ShelfTest, ThePopInDrawsTheShelfOnceNotEveryFrame)
     EXPECT_LE(counter.paints, 2);
 }
 
+// Piles of the same size are drawn from what each one holds, and drawn
+// again when a picture changes.
+TEST_F(ShelfTest, EachPileShowsItsOwnPicturesAsTheyChange)
+{
+    ShelfStorePtr otherStore = std::make_shared<ShelfStore>();
+    ShelfContentView other{otherStore};
+    other.show();
+    hold(1);
+    otherStore->add(files.make(1), false);
+    const auto show = [](ShelfContentView& shelf, const ShelfStorePtr& held, Qt::GlobalColor color) {
+        QImage picture(40, 40, QImage::Format_ARGB32);
+        picture.fill(color);
+        held->items[0]->setThumbnail(picture);
+        shelf.reload();
+        const QImage shown = shelf.stackArea()->grab().toImage();
+        return QColor(shown.pixel(shown.rect().center())).name().toStdString();
+    };
+    EXPECT_EQ(show(view, store, Qt::red), "#ff0000");
+    EXPECT_EQ(show(other, otherStore, Qt::blue), "#0000ff");
+    EXPECT_EQ(show(view, store, Qt::green), "#00ff00");
+}
+
 // What a frame of the pop shows: the picture scaled about its centre.
 QImage scaledAboutCentre(const QImage& picture, qreal scale)
 {
