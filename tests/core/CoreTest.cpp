@@ -1,5 +1,6 @@
 // What the file system says about a file, the preferences, when changes
-// are looked at.
+// are looked at, and the workers that do the file-system work.
+#include "core/Background.h"
 #include "core/Coalescer.h"
 #include "core/FileFacts.h"
 #include "core/Prefs.h"
@@ -12,9 +13,29 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <atomic>
+
 namespace {
+
+// Workers run at a lower priority than the thread that started them (the
+// UI thread), each time, so that a burst of them leaves it the cores.
+TEST(BackgroundTest, WorkersGiveWayToTheUiThread)
+{
+    const int ui = getpriority(PRIO_PROCESS, 0);
+    std::atomic<int> done = 0, lowered = 0;
+    for (int i = 0; i < 12; ++i) {
+        Background::run([&] {
+            lowered += getpriority(PRIO_PROCESS, 0) > ui;
+            ++done;
+        });
+    }
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return done == 12; }));
+    EXPECT_EQ(lowered, 12);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), ui);
+}
 
 TEST(FileFactsTest, WhatTheFileSystemSays)
 {
