@@ -809,5 +809,11 @@ Try &apos;kavo --help&apos; for more information.
         <translation>kavo: Befehle können nicht empfangen werden: %1
 </translation>
     </message>
+    <message>
+        <source>kavo: could not write “%1”
+</source>
+        <translation>kavo: „%1“ konnte nicht geschrieben werden
+</translation>
+    </message>
 </context>
 </TS>

@@ -810,5 +810,11 @@ Saisissez «&#xa0;kavo --help&#xa0;» pour plus d’informations.
         <translation>kavo&#xa0;: impossible d’écouter les commandes&#xa0;: %1
 </translation>
     </message>
+    <message>
+        <source>kavo: could not write “%1”
+</source>
+        <translation>kavo&#xa0;: impossible d’écrire «&#xa0;%1&#xa0;»
+</translation>
+    </message>
 </context>
 </TS>

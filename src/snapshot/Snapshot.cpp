@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -23,19 +24,36 @@ constexpr int stackDelayMs = 1500;
 constexpr int listDelayMs = 600;
 const QPointF shelfPoint(600, 500);
 
+// Pictures that could not be written, told at the end.
+QStringList& unwritten()
+{
+    static QStringList paths;
+    return paths;
+}
+
 // Captures the shelf's window half a second from now (so animations have
-// run), writes it as PNG, then continues; failures are silent.
+// run), writes it as PNG, then continues.
 void render(const std::shared_ptr<ShelfWindowController>& shelf, const QString& path,
             std::function<void()> then)
 {
     QTimer::singleShot(renderDelayMs, [shelf, path, then = std::move(then)] {
-        if (ShelfPanel* panel = shelf->window()) {
-            const QImage image = panel->grab().toImage();
-            if (!image.isNull())
-                image.save(path, "PNG");
-        }
+        ShelfPanel* panel = shelf->window();
+        const QImage image = panel ? panel->grab().toImage() : QImage();
+        if (image.isNull() || !image.save(path, "PNG"))
+            unwritten() << path;
         then();
     });
+}
+
+// Ends the program: status 0 when every picture was written, else 1 with
+// the pictures named on stderr.
+void finish()
+{
+    for (const QString& path : unwritten()) {
+        const QString text = QCoreApplication::translate("main", "kavo: could not write \u201c%1\u201d\n").arg(path);
+        std::fputs(text.toLocal8Bit().constData(), stderr);
+    }
+    QCoreApplication::exit(unwritten().isEmpty() ? 0 : 1);
 }
 
 } // namespace
@@ -43,6 +61,11 @@ void render(const std::shared_ptr<ShelfWindowController>& shelf, const QString& 
 void run(const QString& folder, const QList<QByteArray>& paths)
 {
     const QDir out(folder);
+    if (!QDir().mkpath(folder)) {
+        unwritten() << folder;
+        QTimer::singleShot(0, finish);
+        return;
+    }
     QList<QUrl> files;
     for (const QByteArray& path : paths)
         files << NativePath::toUrl(path);
@@ -57,8 +80,7 @@ void run(const QString& folder, const QList<QByteArray>& paths)
                 if (ShelfContentView* content = shelf->content())
                     content->toggleList();
                 QTimer::singleShot(listDelayMs, [shelf, out] {
-                    render(shelf, out.filePath(QLatin1String(listFile)),
-                           [] { QCoreApplication::exit(0); });
+                    render(shelf, out.filePath(QLatin1String(listFile)), finish);
                 });
             });
         });

@@ -5,9 +5,10 @@
 #include <QString>
 
 // "--snapshot DIR [FILE…]": renders three pictures of a shelf (empty, as a
-// stack, as a list) into DIR as PNG files, then ends the program with status
-// 0. Runs on its own, without the tray, the shake detector, the hot key or
-// the update checker.
+// stack, as a list) into DIR (made if missing) as PNG files, then ends the
+// program with status 0, or 1 naming the pictures that could not be written.
+// Runs on its own, without the tray, the shake detector, the hot key or the
+// update checker.
 namespace Snapshot {
 
 // Shows a shelf and schedules the three pictures; returns at once.

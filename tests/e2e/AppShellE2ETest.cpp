@@ -273,7 +273,6 @@ TEST_F(AppShellE2E, ListedFramesAreInScreenPixelsUnderScaling)
 TEST_F(AppShellE2E, ASnapshotWritesThreePicturesOfAShelfAndStartsNothing)
 {
     const QString out = m_kavo.root() + "/out";
-    QDir().mkpath(out);
     TestEnv::writePng(m_kavo.root() + "/files/a.png", 300, 200);
     const Kavo::Result r = m_kavo.run({"--snapshot", out, m_kavo.root() + "/files/a.png",
                                        makeFile("b.pdf", "%PDF-1.4\n%%EOF\n"), makeFile("c.txt", "notes\n")});
@@ -286,6 +285,12 @@ TEST_F(AppShellE2E, ASnapshotWritesThreePicturesOfAShelfAndStartsNothing)
     EXPECT_EQ(qAlpha(stack.pixel(0, 0)), 0);
     EXPECT_GT(qAlpha(stack.pixel(108, 120)), 200);
     EXPECT_EQ(m_kavo.run({"--list"}).exitCode, 1) << "no instance was started";
+
+    // A folder that cannot be made (under a file) is told, not taken for done.
+    const QString file = makeFile("d.txt", "notes\n");
+    const Kavo::Result failed = m_kavo.run({"--snapshot", file + "/out", file});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_TRUE(failed.err.contains(file + "/out")) << failed.err.toStdString();
 }
 
 } // namespace
