@@ -258,96 +258,125 @@ void TrayMenu::updateMenu()
     Shown now = shownNow();
     if (m_shown == now)
         return;
-    Shown togglesAside = m_shown.value_or(Shown{});
-    togglesAside.toggles = now.toggles;
-    if (m_shown && togglesAside == now && m_shakeToggle && m_loginToggle && m_autoUpdatesToggle &&
-        m_reopenToggle) {
-        m_shakeToggle->setChecked(now.toggles.shake);
-        m_loginToggle->setChecked(now.toggles.login);
-        m_autoUpdatesToggle->setChecked(now.toggles.autoUpdates);
-        m_reopenToggle->setChecked(now.toggles.reopenShelves);
-    } else {
-        fill(m_menu, now);
-    }
+    fill(m_menu, now, m_entries);
     m_shown = std::move(now);
 }
 
 void TrayMenu::rebuild(QMenu* menu)
 {
-    fill(menu, shownNow());
+    Entries entries;
+    fill(menu, shownNow(), entries);
 }
 
-void TrayMenu::fill(QMenu* menu, const Shown& shown)
+void TrayMenu::fill(QMenu* menu, const Shown& shown, Entries& e)
 {
-    menu->clear();
-    if (shown.update) {
-        menu->addAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
-                        menuText(tr("Update Available: Kavo %1\u2026").arg(*shown.update),
-                                 shown.dbusMenu),
-                        this, &TrayMenu::downloadUpdate);
+    // The entries every menu has are made once and then changed in place:
+    // a D-Bus tray names an entry by the id it read, which lives only as
+    // long as the entry's action, so a click made just as a shelf changed
+    // still reaches "Quit Kavo" or a toggle.
+    if (!e.quit) {
+        e.newShelf = menu->addAction(tr("New Shelf"), this, &TrayMenu::newShelf);
+        e.newShelf->setShortcutVisibleInContextMenu(true);
+        e.fromClipboard = menu->addAction(tr("New Shelf from Clipboard"), this,
+                                          &TrayMenu::newShelfFromClipboard);
+        e.toggles = menu->addSeparator();
+        const auto toggle = [&](const QString& text, auto slot) {
+            QAction* action = menu->addAction(text, this, slot);
+            action->setCheckable(true);
+            return action;
+        };
+        e.shake = toggle(tr("Shake While Dragging to Open"), &TrayMenu::toggleShake);
+        e.login = toggle(tr("Open at Login"), &TrayMenu::toggleLogin);
+        e.reopen = toggle(tr("Reopen Shelves at Start"), &TrayMenu::toggleReopenShelves);
+        e.autoUpdates = toggle(tr("Check for Updates Automatically"), &TrayMenu::toggleAutoUpdates);
+        menu->addAction(tr("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
         menu->addSeparator();
+        e.checkNow = menu->addAction(tr("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
+        menu->addAction(tr("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
+        menu->addAction(menuText(tr("Version %1").arg(UpdateChecker::currentVersion()), shown.dbusMenu))
+            ->setEnabled(false);
+        // exit(), not quit(): Qt's quit() first asks every window to close,
+        // and a shelf answers that by fading out instead, which would cancel
+        // the quit and lose the shelves that the next start brings back.
+        e.quit = menu->addAction(tr("Quit Kavo"), qApp, [] { QCoreApplication::exit(0); });
+        e.quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        e.quit->setShortcutVisibleInContextMenu(true);
     }
-    QAction* newShelf = menu->addAction(tr("New Shelf"), this, &TrayMenu::newShelf);
     // The shortcut that works now, or none; on the portal path the desktop
     // describes it, perhaps in words that name no keys.
     const QKeySequence working = QKeySequence::fromString(shown.shortcut, QKeySequence::NativeText);
-    if (working.count() == 1 && working[0].key() != Qt::Key_unknown)
-        newShelf->setShortcut(working);
-    newShelf->setShortcutVisibleInContextMenu(true);
-    menu->addAction(tr("New Shelf from Clipboard"), this, &TrayMenu::newShelfFromClipboard)
-        ->setEnabled(shown.canPaste);
+    e.newShelf->setShortcut(working.count() == 1 && working[0].key() != Qt::Key_unknown ? working
+                                                                                         : QKeySequence());
+    e.fromClipboard->setEnabled(shown.canPaste);
+    e.shake->setChecked(shown.toggles.shake);
+    e.login->setChecked(shown.toggles.login);
+    e.reopen->setChecked(shown.toggles.reopenShelves);
+    e.autoUpdates->setChecked(shown.toggles.autoUpdates);
 
-    if (!shown.shelves.isEmpty()) {
-        menu->addSeparator();
-        // A title, as a disabled entry: D-Bus menus show a section's title
-        // as a bare separator.
-        menu->addAction(tr("Open Shelves"))->setEnabled(false);
-        for (const auto& [shelf, summary] : shown.shelves) {
-            const QPointer<ShelfWindowController> weak = shelf;
-            menu->addAction(menuIcon(QStringLiteral("square.stack")),
-                            menuText(summary, shown.dbusMenu), this, [weak] {
-                                if (weak)
-                                    ShelfRegistry::focus(weak);
-                            });
+    // The release on offer, above everything.
+    if (e.update != shown.update) {
+        qDeleteAll(std::exchange(e.updateRun, {}));
+        if (shown.update) {
+            QAction* offer = new QAction(menuIcon(QStringLiteral("arrow.down.circle.fill")),
+                                         menuText(tr("Update Available: Kavo %1\u2026").arg(*shown.update),
+                                                  shown.dbusMenu),
+                                         menu);
+            connect(offer, &QAction::triggered, this, &TrayMenu::downloadUpdate);
+            QAction* separator = new QAction(menu);
+            separator->setSeparator(true);
+            e.updateRun = {offer, separator};
+            menu->insertActions(e.newShelf, e.updateRun);
         }
-        menu->addAction(tr("Close All Shelves"), this,
-                        [this] { m_shelves.closeAll(); });
+        e.update = shown.update;
     }
-    menu->addSeparator();
-    QAction* shake = menu->addAction(tr("Shake While Dragging to Open"), this,
-                                     &TrayMenu::toggleShake);
-    shake->setCheckable(true);
-    shake->setChecked(shown.toggles.shake);
-    QAction* login = menu->addAction(tr("Open at Login"), this, &TrayMenu::toggleLogin);
-    login->setCheckable(true);
-    login->setChecked(shown.toggles.login);
-    QAction* reopen = menu->addAction(tr("Reopen Shelves at Start"), this,
-                                      &TrayMenu::toggleReopenShelves);
-    reopen->setCheckable(true);
-    reopen->setChecked(shown.toggles.reopenShelves);
-    QAction* updates = menu->addAction(tr("Check for Updates Automatically"), this,
-                                       &TrayMenu::toggleAutoUpdates);
-    updates->setCheckable(true);
-    updates->setChecked(shown.toggles.autoUpdates);
-    if (menu == m_menu)
-        m_shakeToggle = shake, m_loginToggle = login, m_autoUpdatesToggle = updates,
-        m_reopenToggle = reopen;
-    menu->addAction(tr("Keyboard Shortcut\u2026"), this, &TrayMenu::chooseShortcut);
-    menu->addSeparator();
-    if (shown.tip)
-        menu->addAction(tr("Support Kavo on Ko-fi \u2615"), this,
-                        &TrayMenu::openSupport);
-    menu->addAction(tr("Check for Updates\u2026"), this, &TrayMenu::checkForUpdatesNow);
-    menu->addAction(tr("How to Use Kavo\u2026"), this, &TrayMenu::showWelcome);
-    menu->addAction(
-            menuText(tr("Version %1").arg(UpdateChecker::currentVersion()), shown.dbusMenu))
-        ->setEnabled(false);
-    // exit(), not quit(): Qt's quit() first asks every window to close, and a
-    // shelf answers that by fading out instead, which would cancel the quit
-    // and lose the shelves that the next start brings back.
-    QAction* quit = menu->addAction(tr("Quit Kavo"), qApp, [] { QCoreApplication::exit(0); });
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutVisibleInContextMenu(true);
+
+    // The shelves holding items, each entry reused for the shelf in its place.
+    if (shown.shelves.isEmpty() != e.shelvesRun.isEmpty()) {
+        qDeleteAll(std::exchange(e.shelvesRun, {}));
+        e.shelfEntries.clear();
+        if (!shown.shelves.isEmpty()) {
+            QAction* separator = new QAction(menu);
+            separator->setSeparator(true);
+            // A title, as a disabled entry: D-Bus menus show a section's
+            // title as a bare separator.
+            QAction* title = new QAction(tr("Open Shelves"), menu);
+            title->setEnabled(false);
+            e.closeAll = new QAction(tr("Close All Shelves"), menu);
+            connect(e.closeAll, &QAction::triggered, this, [this] { m_shelves.closeAll(); });
+            e.shelvesRun = {separator, title, e.closeAll};
+            menu->insertActions(e.toggles, e.shelvesRun);
+        }
+    }
+    while (e.shelfEntries.size() > shown.shelves.size()) {
+        QAction* gone = e.shelfEntries.takeLast();
+        e.shelvesRun.removeOne(gone);
+        delete gone;
+    }
+    while (e.shelfEntries.size() < shown.shelves.size()) {
+        QAction* entry = new QAction(menuIcon(QStringLiteral("square.stack")), QString(), menu);
+        connect(entry, &QAction::triggered, this, [entry] {
+            if (const auto shelf = entry->data().value<QPointer<ShelfWindowController>>())
+                ShelfRegistry::focus(shelf);
+        });
+        menu->insertAction(e.closeAll, entry);
+        e.shelfEntries.append(entry);
+        e.shelvesRun.append(entry);
+    }
+    for (qsizetype i = 0; i < shown.shelves.size(); ++i) {
+        const auto& [shelf, summary] = shown.shelves[i];
+        e.shelfEntries[i]->setText(menuText(summary, shown.dbusMenu));
+        e.shelfEntries[i]->setData(QVariant::fromValue(shelf));
+    }
+
+    if (shown.tip != !e.tipRun.isEmpty()) {
+        qDeleteAll(std::exchange(e.tipRun, {}));
+        if (shown.tip) {
+            QAction* tip = new QAction(tr("Support Kavo on Ko-fi \u2615"), menu);
+            connect(tip, &QAction::triggered, this, &TrayMenu::openSupport);
+            e.tipRun = {tip};
+            menu->insertActions(e.checkNow, e.tipRun);
+        }
+    }
 }
 
 void TrayMenu::downloadUpdate()

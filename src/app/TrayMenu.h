@@ -88,9 +88,7 @@ public:
     static constexpr int menuUpdateDelayMs = 100;
 
 private:
-    // What the menu's entries show. The menu is rebuilt only when its
-    // entries change; the toggles are set in place (a tray keeps the
-    // entries it has read).
+    // What the menu's entries show; the menu changes only when they do.
     struct Shown
     {
         std::optional<QString> update; // the version on offer
@@ -106,7 +104,20 @@ private:
         bool operator==(const Shown&) const = default;
     };
     Shown shownNow() const;
-    void fill(QMenu* menu, const Shown& shown);
+    // The actions of a menu that fill() keeps and changes in place.
+    struct Entries
+    {
+        QAction *newShelf = nullptr, *fromClipboard = nullptr, *toggles = nullptr, *checkNow = nullptr,
+                *quit = nullptr, *closeAll = nullptr;
+        QAction *shake = nullptr, *login = nullptr, *reopen = nullptr, *autoUpdates = nullptr;
+        // The runs that come and go: the release on offer, the shelves (with
+        // their title and "Close All Shelves"), the tip.
+        QList<QAction*> updateRun, shelvesRun, shelfEntries, tipRun;
+        std::optional<QString> update; // the version the offer names
+    };
+    // Makes `menu` show `shown`, changing only the entries that differ from
+    // what it showed.
+    void fill(QMenu* menu, const Shown& shown, Entries& entries);
     // Brings the menu up to date after the delay, once for many changes.
     void updateMenuSoon();
     // Rebuilds the menu when what it shows has changed; not while it is
@@ -124,7 +135,7 @@ private:
     QPointer<ShortcutDialog> m_shortcutDialog;
     QTimer* m_updateLater;
     std::optional<Shown> m_shown; // what the menu shows now; nothing before it is built
-    QPointer<QAction> m_shakeToggle, m_loginToggle, m_autoUpdatesToggle, m_reopenToggle;
+    Entries m_entries; // those of m_menu
     QSystemTrayIcon* m_statusItem = nullptr;
     bool m_dbusTray = false;
     quint32 m_menuInputTime = 0; // the window system's time of the last pick in the menu

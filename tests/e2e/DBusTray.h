@@ -141,10 +141,15 @@ public:
     bool click(const QString& text) const
     {
         const auto e = entry(text);
-        return e && QDBusConnection::sessionBus()
-                            .call(call("Event") << e->id << "clicked" << QVariant::fromValue(QDBusVariant(0))
-                                                << uint(QDateTime::currentSecsSinceEpoch()))
-                            .type() == QDBusMessage::ReplyMessage;
+        return e && click(e->id);
+    }
+    // Clicks the entry of that id, as a tray that read the menu a while ago.
+    bool click(int id) const
+    {
+        return QDBusConnection::sessionBus()
+                   .call(call("Event") << id << "clicked" << QVariant::fromValue(QDBusVariant(0))
+                                       << uint(QDateTime::currentSecsSinceEpoch()))
+                   .type() == QDBusMessage::ReplyMessage;
     }
 
     // Waits for a toggle to show `state`: the tray acts on a click after

@@ -135,16 +135,24 @@ TEST_F(DBusTrayE2E, OpenShelvesAreListedUnderATitleByTheirNamesAsTheyStandAndClo
     EXPECT_TRUE(QFileInfo::exists(pdf) && QFileInfo::exists(notes));
 }
 
+// The entries are clicked as a tray read them before shelves came and went:
+// the menu changing under a click must not lose it.
 TEST_F(DBusTrayE2E, TogglesFlipTheirSettingsAndQuitEndsTheProgramNormally)
 {
     const QString shake = "Shake While Dragging to Open", updates = "Check for Updates Automatically";
-    EXPECT_EQ(menu->entry(shake).value_or(MenuEntry{}).toggleState(), 1);
-    ASSERT_TRUE(menu->click(shake));
+    const MenuEntry shakeRead = menu->entry(shake).value_or(MenuEntry{});
+    const MenuEntry quitRead = menu->entry("Quit Kavo").value_or(MenuEntry{});
+    EXPECT_EQ(shakeRead.toggleState(), 1);
+    openShelfAt({400, 400}, {makeFile("notes.txt", "notes")});
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return menu->texts().contains("notes.txt"); }));
+    ASSERT_TRUE(menu->click(shakeRead.id));
     EXPECT_TRUE(menu->showsToggle(shake, 0));
     EXPECT_EQ(QSettings(m_kavo.configFile(), QSettings::IniFormat).value("shakeEnabled").toString(), "false");
     ASSERT_TRUE(menu->click(updates));
     EXPECT_TRUE(menu->showsToggle(updates, 0));
-    menu->click("Quit Kavo"); // the answer may not outlive the program
+    ASSERT_TRUE(menu->click("Close All Shelves"));
+    ASSERT_TRUE(TestEnv::waitUntil([&] { return !menu->texts().contains("notes.txt"); }));
+    menu->click(quitRead.id); // the answer may not outlive the program
     const std::optional<int> status = m_kavo.waitForExit();
     ASSERT_TRUE(status) << "kavo did not end: " << m_kavo.errors();
     EXPECT_EQ(*status, 0) << m_kavo.errors();
