@@ -10,8 +10,8 @@ TEST_HOME = home=$$(mktemp -d /tmp/kavo-test-home.XXXXXX) && export HOME=$$home 
 	XDG_CONFIG_HOME=$$home/.config XDG_CACHE_HOME=$$home/.cache \
 	XDG_DATA_HOME=$$home/.local/share XDG_STATE_HOME=$$home/.local/state &&
 # Most tests wait on other programs, not on the processor: three at a time
-# on two cores, the X11 tests among them one at a time (tests/CMakeLists.txt).
-CTEST_FLAGS ?= --output-on-failure -j3
+# on two cores, the X11 tests among them two at a time (tests/CMakeLists.txt).
+CTEST_FLAGS ?= --output-on-failure -j3 --resource-spec-file $(CURDIR)/tests/x11/displays.json
 
 .PHONY: run test build package test-build test-asan bench clean
 
