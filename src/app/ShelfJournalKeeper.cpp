@@ -123,7 +123,7 @@ QList<ShelfJournal::Shelf> ShelfJournalKeeper::current() const
         shelf.frame = controller->window()->geometry();
         shelf.listMode = controller->content()->isListMode();
         shelf.items.reserve(controller->store()->items.size());
-        for (const ShelfItemPtr& item : controller->store()->items)
+        for (const ShelfItemPtr& item : std::as_const(controller->store()->items))
             shelf.items << ShelfJournal::Item{item->nativePath(), item->isTemporary()};
         shelves << shelf;
     }
