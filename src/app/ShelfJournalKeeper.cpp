@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 
 #include <mutex>
 
@@ -67,6 +68,10 @@ void ShelfJournalKeeper::start(std::function<void(const QSet<QByteArray>&)> clea
     QTimer::singleShot(readTimeoutMs, this, goOn);
     QPointer<ShelfJournalKeeper> self(this);
     Background::run([self, file = m_file, goneOn, goOn, cleanUp] {
+        // A journal with shelves in it: what their first one needs is loaded
+        // on the UI thread while the journal is read and checked here.
+        if (QFileInfo(file).size() > minimumWithShelves)
+            QMetaObject::invokeMethod(qApp, &ShelfWindowController::prepare, Qt::QueuedConnection);
         ShelfJournal::ReadResult read = ShelfJournal::read(file);
         QMetaObject::invokeMethod(
             qApp,

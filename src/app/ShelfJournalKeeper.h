@@ -48,6 +48,9 @@ public:
     static constexpr int quietMs = 500;
     static constexpr int longestMs = 1500;
     static constexpr int readTimeoutMs = 3000;
+    // A journal below this size holds no shelf: a shelf brings a frame and
+    // a path, the empty journal is about 30 bytes.
+    static constexpr qint64 minimumWithShelves = 64;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

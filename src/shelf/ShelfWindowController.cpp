@@ -1,11 +1,14 @@
 #include "shelf/ShelfWindowController.h"
 
 #include "platform/WindowHints.h"
+#include "platform/freedesktop/FileTransfer.h"
 #include "shelf/PreviewPanel.h"
 #include "shelf/ShelfContentView.h"
 #include "shelf/ShelfPanel.h"
 #include "shelf/ShelfPlacement.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPropertyAnimation>
 #include <QScreen>
@@ -83,6 +86,14 @@ ShelfWindowController::~ShelfWindowController()
     // The store may outlive the shelf (a drag, a late thumbnail): it must not
     // call back into a content view that is gone.
     m_store->onChange = nullptr;
+}
+
+void ShelfWindowController::prepare()
+{
+    QTimer::singleShot(0, qApp, [] {
+        QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Shelf"));
+        QTimer::singleShot(0, qApp, [] { FileTransfer::instance(); });
+    });
 }
 
 void ShelfWindowController::setOpacity(qreal opacity)
