@@ -61,7 +61,24 @@ protected:
             return ::testing::AssertionFailure() << "cannot start xarchiver";
         const auto shown = m_display.waitForWindow(
             [](const ProbedWindow& w) { return w.viewable && w.title.contains(u" - xarchiver "); }, 10000);
-        if (!shown || !Input::run(Input::drag(shown->geometry.topLeft() + QPoint(65, 157), stackCentre(shelf.frame))))
+        // The window shows (black at first) before its list is read from the
+        // archive: the entry is dragged once its name is drawn in the first
+        // row, dark on light.
+        const QPoint entry(65, 157);
+        const auto listed = [&] {
+            const QImage picture = m_display.image(m_display.describe(shown->id).value_or(ProbedWindow{}));
+            bool dark = false, light = false;
+            for (int y = entry.y() - 8; !picture.isNull() && y <= entry.y() + 2; ++y) {
+                for (int x = 5; x < 100; ++x) {
+                    const int lightness = QColor(picture.pixel(x, y)).lightness();
+                    dark = dark || lightness < 100;
+                    light = light || lightness > 200;
+                }
+            }
+            return dark && light;
+        };
+        if (!shown || !TestEnv::waitUntil(listed, 10000, TestEnv::picturePollMs) ||
+            !Input::run(Input::drag(shown->geometry.topLeft() + entry, stackCentre(shelf.frame))))
             return ::testing::AssertionFailure() << "xarchiver: " << xarchiver.errors().toStdString();
         return ::testing::AssertionSuccess();
     }
