@@ -1,5 +1,6 @@
 #include "shelf/ShelfWindowController.h"
 
+#include "platform/FileIcons.h"
 #include "platform/WindowHints.h"
 #include "platform/freedesktop/FileTransfer.h"
 #include "shelf/PreviewPanel.h"
@@ -92,7 +93,12 @@ void ShelfWindowController::prepare()
 {
     QTimer::singleShot(0, qApp, [] {
         QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Shelf"));
-        QTimer::singleShot(0, qApp, [] { FileTransfer::instance(); });
+        QTimer::singleShot(0, qApp, [] {
+            FileTransfer::instance();
+            // The icon theme is read with its first icon; most piles show
+            // a text file's.
+            QTimer::singleShot(0, qApp, [] { FileIcons::iconForType(QStringLiteral("text/plain")); });
+        });
     });
 }
 
@@ -163,11 +169,17 @@ void ShelfWindowController::showAt(const QPointF& topLeft)
 
 void ShelfWindowController::bringToFront()
 {
-    if (!m_window->isVisible()) {
+    const bool wasVisible = m_window->isVisible();
+    if (!wasVisible) {
         WindowHints::showOnAllDesktops(m_window.get());
         m_window->setClipsToShape(!WindowHints::supportsTranslucency());
     }
     m_window->show();
+    // Showing a widget posts an update of it and of each child. Handled
+    // later, they would paint the whole panel a second time right after the
+    // window's first expose has painted it; taken now, they join that paint.
+    if (!wasVisible)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     if (canFadeWindows()) { // the offscreen platform has no stacking order
         m_window->raise();
         PreviewPanel::raiseAboveShelves();

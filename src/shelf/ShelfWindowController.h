@@ -29,9 +29,9 @@ public:
     ~ShelfWindowController() override;
 
     // Loads, a part per turn of the event loop, what the first shelf of a
-    // run would otherwise load while it is being built: the font database
-    // and the bus object that offers files to sandboxed programs. For when
-    // shelves are known to be coming (the journal holds some).
+    // run would otherwise load while it is being built: the font database,
+    // the bus object that offers files to sandboxed programs and the icon
+    // theme. For when shelves are known to be coming (the journal holds some).
     static void prepare();
 
     const ShelfStorePtr& store() const { return m_store; }
