@@ -21,19 +21,6 @@ OverlayScrollBar::OverlayScrollBar(QAbstractScrollArea* area)
     });
     connect(this, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
 
-    // A faint rounded thumb on no track, in the colour of the text around it.
-    const QColor ink = palette().color(QPalette::WindowText);
-    setStyleSheet(QStringLiteral(
-                      "QScrollBar:vertical { background: transparent; width: %1px; margin: 2px 1px 2px 0; }"
-                      "QScrollBar::handle:vertical { background: rgba(%2, %3, %4, 110);"
-                      " border-radius: 3px; min-height: 24px; }"
-                      "QScrollBar::add-line, QScrollBar::sub-line { height: 0; border: none; }"
-                      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
-                      .arg(thickness)
-                      .arg(ink.red())
-                      .arg(ink.green())
-                      .arg(ink.blue()));
-
     m_linger.setSingleShot(true);
     m_linger.setInterval(lingerMs);
     connect(&m_linger, &QTimer::timeout, this, &OverlayScrollBar::settle);
@@ -72,9 +59,31 @@ void OverlayScrollBar::reveal()
         hide();
         return;
     }
+    styleOnce();
     show();
     raise();
     m_linger.start();
+}
+
+void OverlayScrollBar::styleOnce()
+{
+    // Styled when first shown: most shelves never scroll, and setting a
+    // style sheet is slow.
+    if (m_styled)
+        return;
+    m_styled = true;
+    // A faint rounded thumb on no track, in the colour of the text around it.
+    const QColor ink = palette().color(QPalette::WindowText);
+    setStyleSheet(QStringLiteral(
+                      "QScrollBar:vertical { background: transparent; width: %1px; margin: 2px 1px 2px 0; }"
+                      "QScrollBar::handle:vertical { background: rgba(%2, %3, %4, 110);"
+                      " border-radius: 3px; min-height: 24px; }"
+                      "QScrollBar::add-line, QScrollBar::sub-line { height: 0; border: none; }"
+                      "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+                      .arg(thickness)
+                      .arg(ink.red())
+                      .arg(ink.green())
+                      .arg(ink.blue()));
 }
 
 void OverlayScrollBar::settle()

@@ -23,10 +23,12 @@ protected:
 
 private:
     void reveal();
+    void styleOnce();
     void settle();
     void place();
 
     QAbstractScrollArea* m_area;
     QTimer m_linger;
     bool m_hovered = false;
+    bool m_styled = false;
 };
