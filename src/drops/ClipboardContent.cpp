@@ -40,12 +40,12 @@ protected:
     }
 };
 
-QStringList readableImages()
+// Whether Qt can decode pictures of this type. Asked of the one image plug-in
+// that says it takes the type: listing every readable type would load them
+// all, libraries and all, for a clipboard that may hold no picture.
+bool isReadableImage(const QString& type)
 {
-    QStringList types;
-    for (const QByteArray& type : QImageReader::supportedMimeTypes())
-        types << QString::fromLatin1(type);
-    return types;
+    return !QImageReader::imageFormatsForMimeType(type.toLatin1()).isEmpty();
 }
 
 } // namespace
@@ -83,9 +83,8 @@ QStringList ClipboardContent::formatsToRead(const QStringList& offered)
     if (offered.contains(u"image/png")) {
         take(QStringLiteral("image/png"));
     } else {
-        static const QStringList decodable = readableImages();
         for (const QString& format : offered) {
-            if (format.startsWith(u"image/") && decodable.contains(format)) {
+            if (format.startsWith(u"image/") && isReadableImage(format)) {
                 take(format);
                 break;
             }
