@@ -77,10 +77,13 @@ TEST_F(ThumbnailerTest, PicturesFitTheSizeTurnedAsTheirExifSaysOthersHaveNone)
     TestEnv::writeFile(dir.filePath("rotated.jpg"), jpeg.left(2) + app1 + jpeg.mid(2));
     TestEnv::writePng(dir.filePath("big.png"), 1000, 500);
     TestEnv::writePng(dir.filePath("small.png"), 40, 30);
+    QImage deep(1000, 500, QImage::Format_RGBA64); // 16 bits a channel
+    deep.fill(QColor(40, 120, 220, 200));
+    deep.save(dir.filePath("deep.png"));
     TestEnv::writeFile(dir.filePath("a.txt"), "hello");
     TestEnv::writeFile(dir.filePath("corrupt.png"), "\x89PNG\r\n\x1a\n garbage");
     const QList<std::pair<QString, QSize>> cases{
-        {"big.png", {256, 128}}, {"small.png", {40, 30}}, // never enlarged
+        {"big.png", {256, 128}}, {"deep.png", {256, 128}}, {"small.png", {40, 30}}, // never enlarged
         {"rotated.jpg", {128, 256}}, {"a.txt", {0, 0}}, {"corrupt.png", {0, 0}},
         {"missing.png", {0, 0}}, {"", {0, 0}}}; // a folder has none
     for (const auto& [name, size] : cases)

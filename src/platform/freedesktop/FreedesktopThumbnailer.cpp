@@ -2,6 +2,7 @@
 
 #include "core/FileFacts.h"
 #include "core/NativePath.h"
+#include "platform/freedesktop/PngScaler.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -749,13 +750,27 @@ QImage FreedesktopThumbnailer::fromImageReader(const QByteArray& path, int pixel
         if (size.isValid() && qint64(size.width()) * size.height() > maxDecodePixels)
             external = false;
     };
+    QSize declared;
+    QByteArray format;
     {
         QBuffer header(&*bytes);
         header.open(QIODevice::ReadOnly);
         QImageReader reader(&header, suffix);
         if (!reader.canRead())
             return {};
-        declare(reader.size());
+        declared = reader.size();
+        format = reader.format();
+        declare(declared);
+    }
+    const bool larger =
+        declared.isValid() && (declared.width() > pixelSize || declared.height() > pixelSize);
+    // PNGs Qt would decode whole before scaling are scaled as they are
+    // decoded, straight from the file.
+    if (format == "png" && larger) {
+        if (std::optional<QImage> img =
+                PngScaler::decode(fd.get(), declared.scaled(pixelSize, pixelSize, Qt::KeepAspectRatio),
+                                  maxImageBytes, maxDecodePixels))
+            return *img;
     }
     if (bytes->size() == headerBytes) {
         bytes = readRegular(fd.get(), maxImageBytes);
