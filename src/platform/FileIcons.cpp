@@ -41,12 +41,18 @@ void ensureIconTheme()
 
 namespace {
 
-QImage render(const QMimeType& type)
+QIcon themedIcon(const QMimeType& type)
 {
     ensureIconTheme();
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull())
         icon = QIcon::fromTheme(type.genericIconName());
+    return icon;
+}
+
+QImage render(const QMimeType& type)
+{
+    const QIcon icon = themedIcon(type);
     if (!icon.isNull()) {
         QImage img = icon.pixmap(QSize(iconPixels, iconPixels), 1.0).toImage();
         if (!img.isNull())
@@ -56,6 +62,11 @@ QImage render(const QMimeType& type)
 }
 
 } // namespace
+
+void findIcon(const QString& mimeType)
+{
+    themedIcon(QMimeDatabase().mimeTypeForName(mimeType));
+}
 
 QImage iconForType(const QString& mimeType)
 {

@@ -14,6 +14,11 @@ void ensureIconTheme();
 // Side of the rendered icons, in pixels.
 inline constexpr int iconPixels = 256;
 
+// Finds the icon of a MIME type in the theme without drawing it, which
+// reads the theme's indexes the first time: a first iconForType() then
+// costs only the drawing, and neither holds the main thread for long.
+void findIcon(const QString& mimeType);
+
 // The icon of a MIME type (by name, such as "image/png"); cached per type.
 // Main thread; never touches a file.
 QImage iconForType(const QString& mimeType);

@@ -95,9 +95,13 @@ void ShelfWindowController::prepare()
         QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Shelf"));
         QTimer::singleShot(0, qApp, [] {
             FileTransfer::instance();
-            // The icon theme is read with its first icon; most piles show
-            // a text file's.
-            QTimer::singleShot(0, qApp, [] { FileIcons::iconForType(QStringLiteral("text/plain")); });
+            // The icon theme is read with its first icon, and the icon
+            // drawn, each in a turn of its own; most piles show a text
+            // file's.
+            QTimer::singleShot(0, qApp, [] {
+                FileIcons::findIcon(QStringLiteral("text/plain"));
+                QTimer::singleShot(0, qApp, [] { FileIcons::iconForType(QStringLiteral("text/plain")); });
+            });
         });
     });
 }
