@@ -5,12 +5,14 @@
 
 #include <optional>
 
-// Decodes a PNG straight to a thumbnail's size, a row at a time, never
-// holding the whole picture: each output pixel is the area average of the
-// input pixels it covers (weighted by their alpha). Qt's reader does this
-// for 8-bit colour PNGs only; the others (16 bits a sample, grey, palette)
-// it decodes whole first, at 8 bytes a pixel for a 16-bit photo, which
-// costs more than the decoding itself.
+// Decodes a PNG straight to a thumbnail's size: each output pixel is the
+// area average of the input pixels it covers (weighted by their alpha),
+// made as the rows come. Qt's reader does this for 8-bit colour PNGs only;
+// the others (16 bits a sample, grey, palette) it decodes whole first, at
+// 8 bytes a pixel for a 16-bit photo, which costs more than the decoding
+// itself. 16-bit colour photos up to 64 MB are inflated whole (the file and
+// its image data, not the decoded picture); every other kind streams
+// through libpng and never holds more than a few rows.
 class PngScaler
 {
 public:
