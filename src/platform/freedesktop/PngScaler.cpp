@@ -229,12 +229,12 @@ std::optional<QImage> decodeWhole(int fd, QSize target, qint64 maxBytes, qint64 
         st.st_size < 8 + 25)
         return std::nullopt;
     const qint64 fileSize = st.st_size;
-    const auto file = std::make_unique_for_overwrite<quint8[]>(size_t(fileSize));
-    if (!readAll(fd, file.get(), fileSize) || png_sig_cmp(file.get(), 0, 8) != 0)
+    // The signature and the header come first: the rest of the file is
+    // read only for a PNG decoded here.
+    quint8 head[8 + 25];
+    if (!readAll(fd, head, sizeof head) || png_sig_cmp(head, 0, 8) != 0)
         return std::nullopt;
-
-    // The header comes first.
-    const quint8* ihdr = file.get() + 8;
+    const quint8* ihdr = head + 8;
     if (qFromBigEndian<quint32>(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0)
         return std::nullopt;
     const quint32 width = qFromBigEndian<quint32>(ihdr + 8);
@@ -251,6 +251,9 @@ std::optional<QImage> decodeWhole(int fd, QSize target, qint64 maxBytes, qint64 
     const size_t rowBytes = size_t(width) * bpp;
     const qint64 inflatedSize = qint64(height) * qint64(rowBytes + 1);
     if (inflatedSize > maxWholeBytes)
+        return std::nullopt;
+    const auto file = std::make_unique_for_overwrite<quint8[]>(size_t(fileSize));
+    if (!readAll(fd, file.get(), fileSize))
         return std::nullopt;
 
     // The image data chunks, which follow one another, moved together at
