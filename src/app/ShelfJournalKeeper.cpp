@@ -2,6 +2,7 @@
 
 #include "app/ShelfRegistry.h"
 #include "core/Background.h"
+#include "core/NextTurn.h"
 #include "core/NativePath.h"
 #include "core/StateFolder.h"
 #include "drops/DropFolders.h"
@@ -13,6 +14,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <mutex>
 
@@ -91,18 +93,27 @@ void ShelfJournalKeeper::start(std::function<void(const QSet<QByteArray>&)> clea
                         &ShelfJournalKeeper::changed);
                 self->m_read = true;
                 self->m_waiting = read.shelves;
-                self->restoreNext([self, goOn] {
-                    goOn();
-                    if (self)
-                        self->changed();
+                inNextTurn(self, [self, goOn] {
+                    self->restoreNext([self, goOn] {
+                        goOn();
+                        if (self)
+                            self->changed();
+                    });
                 });
             },
             Qt::QueuedConnection);
     });
 }
 
-void ShelfJournalKeeper::restoreNext(std::function<void()> done)
+// Each turn shows the shelf made in the turn before and makes the next one:
+// restoring many never holds the UI thread for long, and showing a window,
+// which costs as much as making it, has a turn without the first paint of
+// the shelf before.
+void ShelfJournalKeeper::restoreNext(std::function<void()> done, QPointer<ShelfWindowController> made,
+                                     QRect frame)
 {
+    if (made)
+        made->showRestored(frame);
     if (m_waiting.isEmpty()) {
         if (done)
             done();
@@ -113,9 +124,10 @@ void ShelfJournalKeeper::restoreNext(std::function<void()> done)
     items.reserve(shelf.items.size());
     for (const ShelfJournal::Item& item : shelf.items)
         items << ShelfStore::makeItems({NativePath::toUrl(item.path)}, item.temporary);
-    m_shelves.restoreShelf(shelf.frame, shelf.listMode, items);
-    // One shelf a turn: restoring many never holds the UI thread for long.
-    QTimer::singleShot(0, this, [this, done]() mutable { restoreNext(std::move(done)); });
+    made = m_shelves.restoreShelf(shelf.listMode, items);
+    inNextTurn(this, [this, done = std::move(done), made, frame = shelf.frame]() mutable {
+        restoreNext(std::move(done), made, frame);
+    });
 }
 
 QList<ShelfJournal::Shelf> ShelfJournalKeeper::current() const

@@ -62,7 +62,8 @@ private:
     void writeNow();
     void watchNewShelves();
     QList<ShelfJournal::Shelf> current() const;
-    void restoreNext(std::function<void()> done);
+    void restoreNext(std::function<void()> done, QPointer<ShelfWindowController> made = {},
+                     QRect frame = {});
     void tell(const QString& title, const QString& text);
 
     ShelfRegistry& m_shelves;

@@ -83,14 +83,12 @@ void ShelfRegistry::changed()
     Q_EMIT shelvesChanged();
 }
 
-ShelfWindowController* ShelfRegistry::restoreShelf(const QRect& frame, bool listMode,
-                                                   const QList<ShelfItemPtr>& items)
+ShelfWindowController* ShelfRegistry::restoreShelf(bool listMode, const QList<ShelfItemPtr>& items)
 {
     ShelfWindowController* shelf = add();
     shelf->store()->add(items);
     if (listMode && !items.isEmpty())
         shelf->content()->toggleList();
-    shelf->showRestored(frame);
     changed();
     return shelf;
 }

@@ -39,11 +39,10 @@ public:
     // A new shelf beside `anchor` (the tray icon that asked for it), towards
     // the middle of the screen, with the focus.
     ShelfWindowController* openShelfBeside(const QRectF& anchor, quint32 userTime = 0);
-    // A shelf of an earlier run back where it was (clamped into today's
-    // screens), in its mode, holding `items`, without the pop of a new shelf
-    // and without the focus.
-    ShelfWindowController* restoreShelf(const QRect& frame, bool listMode,
-                                        const QList<ShelfItemPtr>& items);
+    // A shelf of an earlier run, in its mode, holding `items`, not shown yet:
+    // its `showRestored` puts it back where it was, and may be left to a turn
+    // of its own, since showing a window costs as much as making it.
+    ShelfWindowController* restoreShelf(bool listMode, const QList<ShelfItemPtr>& items);
     // Fades every open shelf out; each leaves the registry when its fade ends.
     void closeAll();
     // Brings a shelf forward and wiggles it.

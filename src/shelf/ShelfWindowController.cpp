@@ -1,5 +1,7 @@
 #include "shelf/ShelfWindowController.h"
 
+#include "core/Background.h"
+#include "core/NextTurn.h"
 #include "platform/FileIcons.h"
 #include "platform/WindowHints.h"
 #include "platform/freedesktop/FileTransfer.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QTimer>
@@ -91,16 +94,20 @@ ShelfWindowController::~ShelfWindowController()
 
 void ShelfWindowController::prepare()
 {
-    QTimer::singleShot(0, qApp, [] {
+    // Qt loads every image plug-in the first time it reads a picture, an
+    // icon's too: a worker does it meanwhile.
+    Background::run([] { QImageReader::supportedImageFormats(); });
+    // Each step in a turn of its own, timers running between them.
+    inNextTurn(qApp, [] {
         QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Shelf"));
-        QTimer::singleShot(0, qApp, [] {
+        inNextTurn(qApp, [] {
             FileTransfer::instance();
             // The icon theme is read with its first icon, and the icon
             // drawn, each in a turn of its own; most piles show a text
             // file's.
-            QTimer::singleShot(0, qApp, [] {
+            inNextTurn(qApp, [] {
                 FileIcons::findIcon(QStringLiteral("text/plain"));
-                QTimer::singleShot(0, qApp, [] { FileIcons::iconForType(QStringLiteral("text/plain")); });
+                inNextTurn(qApp, [] { FileIcons::iconForType(QStringLiteral("text/plain")); });
             });
         });
     });

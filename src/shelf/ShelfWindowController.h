@@ -30,8 +30,8 @@ public:
 
     // Loads, a part per turn of the event loop, what the first shelf of a
     // run would otherwise load while it is being built: the font database,
-    // the bus object that offers files to sandboxed programs and the icon
-    // theme. For when shelves are known to be coming (the journal holds some).
+    // the bus object that offers files to sandboxed programs, the icon theme
+    // and (on a worker) the image plug-ins. For when shelves are known to be coming (the journal holds some).
     static void prepare();
 
     const ShelfStorePtr& store() const { return m_store; }
