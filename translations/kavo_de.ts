@@ -815,5 +815,11 @@ Try &apos;kavo --help&apos; for more information.
         <translation>kavo: „%1“ konnte nicht geschrieben werden
 </translation>
     </message>
+    <message>
+        <source>kavo: cannot load the program: %1
+</source>
+        <translation>kavo: das Programm kann nicht geladen werden: %1
+</translation>
+    </message>
 </context>
 </TS>

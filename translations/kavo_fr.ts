@@ -816,5 +816,11 @@ Saisissez «&#xa0;kavo --help&#xa0;» pour plus d’informations.
         <translation>kavo&#xa0;: impossible d’écrire «&#xa0;%1&#xa0;»
 </translation>
     </message>
+    <message>
+        <source>kavo: cannot load the program: %1
+</source>
+        <translation>kavo&#xa0;: impossible de charger le programme&#xa0;: %1
+</translation>
+    </message>
 </context>
 </TS>

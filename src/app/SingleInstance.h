@@ -63,6 +63,10 @@ public:
     static std::optional<QString> folder(QString* error = nullptr);
     static QString socketPath(const QString& folder);
     static QString lockPath(const QString& folder);
+    // The lock file in `folder`, opened (not locked), or -1.
+    static int openLockFile(const QString& folder);
+    // A request or an answer as it travels: compact JSON and a newline.
+    static QByteArray lineOf(const QJsonObject& object);
 
     // The longest request line taken (the largest `--new-shelf` a shell
     // can pass), and all requests being read together.

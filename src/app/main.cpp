@@ -1,11 +1,11 @@
-// The process entry: reads the command line before any application object
-// exists, hands commands to a running Kavo, or starts one.
+// The whole program, loaded by the `kavo` command (Launcher.cpp) when it
+// has to: starts Kavo, or takes pictures of a shelf.
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/CommandServer.h"
+#include "app/HandOver.h"
 #include "app/SingleInstance.h"
 #include "app/Translations.h"
-#include "core/NativePath.h"
 #include "core/ProcessWide.h"
 #include "platform/x11/X11Workarounds.h"
 #include "shelf/ShelfAccessible.h"
@@ -13,8 +13,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -23,92 +21,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <functional>
 #include <optional>
-#include <vector>
 
 namespace {
 
-QList<QByteArray> argumentsOf(int argc, char** argv)
-{
-    QList<QByteArray> args;
-    for (int i = 0; i < argc; ++i)
-        args << QByteArray(argv[i]);
-    return args;
-}
-
-void print(FILE* to, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), to);
-    std::fflush(to);
-}
-
-// The request that opens a shelf holding `files`: their file URLs, which
-// keep every byte of their names.
-QJsonObject newShelfRequest(const QList<QByteArray>& files)
-{
-    QJsonArray uris;
-    for (const QByteArray& file : files)
-        uris.append(QString::fromUtf8(NativePath::toUrl(file).toEncoded()));
-    return {{QStringLiteral("command"), QStringLiteral("new-shelf")},
-            {QStringLiteral("files"), uris}};
-}
-
-QJsonObject requestFor(const CommandLine& command)
-{
-    switch (command.kind) {
-    case CommandLine::Kind::List:
-        return {{QStringLiteral("command"), QStringLiteral("list")}};
-    case CommandLine::Kind::NewShelf:
-        return newShelfRequest(command.files);
-    default:
-        return {{QStringLiteral("command"), QStringLiteral("start")}};
-    }
-}
-
-QString text(const char* source) { return QCoreApplication::translate("main", source); }
-
-// Hands the command to a running Kavo. Answers the exit status when that
-// settles the matter, nothing when no Kavo runs (so this one starts).
-// `speak` is called before anything is printed: Qt translates only once an
-// application object exists.
-std::optional<int> handOver(const CommandLine& command, const std::function<void()>& speak)
-{
-    const SingleInstance::Reply reply = SingleInstance::send(requestFor(command));
-    if (reply.status != SingleInstance::Reply::Status::NotRunning ||
-        command.kind == CommandLine::Kind::List)
-        speak();
-    switch (reply.status) {
-    case SingleInstance::Reply::Status::NotRunning:
-        if (command.kind == CommandLine::Kind::List) {
-            print(stderr, text(QT_TRANSLATE_NOOP("main", "kavo: Kavo is not running\n")));
-            return 1;
-        }
-        return std::nullopt;
-    case SingleInstance::Reply::Status::NoAnswer:
-        print(stderr,
-              text(QT_TRANSLATE_NOOP("main", "kavo: Kavo is running but does not answer\n")));
-        return 1;
-    case SingleInstance::Reply::Status::Failed:
-        print(stderr, QStringLiteral("kavo: %1\n").arg(reply.error));
-        return 1;
-    case SingleInstance::Reply::Status::Answered:
-        break;
-    }
-    if (reply.object.contains(QStringLiteral("error"))) {
-        print(stderr, QStringLiteral("kavo: %1\n")
-                          .arg(reply.object.value(QStringLiteral("error")).toString()));
-        return 1;
-    }
-    if (command.kind == CommandLine::Kind::List)
-        print(stdout,
-              QString::fromUtf8(QJsonDocument(reply.object).toJson(QJsonDocument::Compact)) +
-                  u'\n');
-    else if (command.kind == CommandLine::Kind::Start)
-        print(stdout, text(QT_TRANSLATE_NOOP("main", "Kavo is already running.\n")));
-    return 0;
-}
+using HandOver::print;
+using HandOver::text;
 
 void setUpApplication()
 {
@@ -196,63 +115,26 @@ void quitOnSignals()
         ::sigaction(signal, &action, nullptr);
 }
 
-// The argc and argv that Qt's application object gets: only what the
-// command line left for Qt. Both live as long as the application object.
-struct QtArguments
-{
-    explicit QtArguments(const QList<QByteArray>& arguments) : bytes(arguments)
-    {
-        for (QByteArray& arg : bytes)
-            pointers.push_back(arg.data());
-        pointers.push_back(nullptr);
-        count = int(bytes.size());
-    }
-    QList<QByteArray> bytes;
-    std::vector<char*> pointers;
-    int count = 0;
-};
-
 } // namespace
 
-int main(int argc, char** argv)
+// The whole program, which the `kavo` command loads when it does not settle
+// the command itself: it starts Kavo, takes a picture of a shelf, or hands
+// the command over after all (another Kavo started meanwhile).
+extern "C" __attribute__((visibility("default"))) int kavo_program_main(int argc, char** argv)
 {
-    const QList<QByteArray> arguments = argumentsOf(argc, argv);
+    const QList<QByteArray> arguments = HandOver::argumentsOf(argc, argv);
     const CommandLine command = CommandLine::parse(arguments);
+    HandOver::Console console(arguments.value(0));
+    const auto speak = [&console] { console.speak(); };
+    if (const std::optional<int> status = HandOver::settle(command, arguments, console))
+        return *status;
 
-    // Commands that end without starting Kavo get a plain application object
-    // for the translators, and only when they print: a process that goes on
-    // to start Kavo makes its own, and only one.
-    QtArguments consoleArguments({arguments.value(0)});
-    std::optional<QCoreApplication> console;
-    const auto speak = [&] {
-        if (QCoreApplication::instance())
-            return;
-        console.emplace(consoleArguments.count, consoleArguments.pointers.data());
-        Translations::install();
-    };
-
-    switch (command.kind) {
-    case CommandLine::Kind::Help:
-        speak();
-        print(stdout, CommandLine::usage());
-        return 0;
-    case CommandLine::Kind::Version:
-        print(stdout, QStringLiteral("kavo " KAVO_VERSION "\n"));
-        return 0;
-    case CommandLine::Kind::Error:
-        speak();
-        // Parsed again now that its message can be translated (parsing has
-        // no effects).
-        print(stderr, text(QT_TRANSLATE_NOOP("main", "kavo: %1\nTry 'kavo --help' for more "
-                                                     "information.\n"))
-                          .arg(CommandLine::parse(arguments).error));
-        return 2;
-    case CommandLine::Kind::Snapshot: {
+    if (command.kind == CommandLine::Kind::Snapshot) {
         // A process of its own, beside any running Kavo, with nothing but
         // the shelf it pictures.
         if (!choosePlatform(command.kind, speak))
             return 1;
-        QtArguments qt(command.qtArguments);
+        HandOver::QtArguments qt(command.qtArguments);
         QApplication app(qt.count, qt.pointers.data());
         Translations::install();
         setUpApplication();
@@ -261,13 +143,6 @@ int main(int argc, char** argv)
         const int status = app.exec();
         ProcessWide::endAll();
         return status;
-    }
-    case CommandLine::Kind::List:
-    case CommandLine::Kind::NewShelf:
-    case CommandLine::Kind::Start:
-        if (const std::optional<int> status = handOver(command, speak))
-            return *status;
-        break; // nobody runs: start
     }
 
     SingleInstance instance;
@@ -280,12 +155,12 @@ int main(int argc, char** argv)
         }
         // Another Kavo started at the same moment and won: it takes the
         // command.
-        return handOver(command, speak).value_or(1);
+        return HandOver::toRunning(command, console).value_or(1);
     }
 
     if (!choosePlatform(command.kind, speak))
         return 1;
-    QtArguments qt(command.qtArguments);
+    HandOver::QtArguments qt(command.qtArguments);
     // Before the accessibility bridge asks for the application's interface.
     ShelfAccessible::install();
     QApplication app(qt.count, qt.pointers.data());
@@ -311,7 +186,7 @@ int main(int argc, char** argv)
         // The shelves of the last run first, then the one asked for now.
         delegate.launch([&] {
             if (command.kind == CommandLine::Kind::NewShelf)
-                commands.answer(newShelfRequest(command.files));
+                commands.answer(HandOver::newShelfRequest(command.files));
         });
     });
     const int status = app.exec();

@@ -45,7 +45,7 @@ TEST_F(InstalledPackage, DeclaresItselfAndTheLibrariesItNeeds)
 TEST_F(InstalledPackage, PutsEveryFileWhereTheDesktopLooks)
 {
     const QString icons = "share/icons/hicolor/";
-    QStringList expected{"bin/kavo", "share/applications/" + appId + ".desktop",
+    QStringList expected{"bin/kavo", KAVO_INSTALL_LIBDIR "/kavo/libkavo_program.so", "share/applications/" + appId + ".desktop",
                          "share/metainfo/" + appId + ".metainfo.xml", icons + "scalable/apps/" + appId + ".svg",
                          icons + "symbolic/apps/" + appId + "-symbolic.svg",
                          icons + "symbolic/apps/" + appId + "-update-symbolic.svg", "share/man/man1/kavo.1.gz",
@@ -83,6 +83,15 @@ TEST_F(InstalledPackage, TheInstalledProgramStartsAndAnswers)
     kavo.setPreference("hasLaunchedBefore", true);
     ASSERT_TRUE(kavo.start()) << kavo.errors();
     EXPECT_EQ(kavo.list().value_or(Shelves(1)).size(), 0);
+}
+
+TEST_F(InstalledPackage, ACommandWithoutItsProgramSaysSoAndStartsNothing)
+{
+    ASSERT_TRUE(QFile::remove(installed(KAVO_INSTALL_LIBDIR "/kavo/libkavo_program.so")));
+    EXPECT_EQ(runTool(installed("bin/kavo"), {"--version"}).second, "kavo " + version + u'\n');
+    const auto [status, out] = runTool(installed("bin/kavo"), {});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(out.startsWith("kavo: cannot load the program: ")) << out.toStdString();
 }
 
 TEST_F(InstalledPackage, TheInstalledProgramSpeaksTheUsersLanguage)
