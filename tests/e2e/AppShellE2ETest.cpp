@@ -250,7 +250,8 @@ TEST_P(ShelfWindowE2E, ThePreviewStaysAboveTheShelves)
         return findStacked(m_display, isPreview).value_or(Stacked{}).level >
                findShelf(m_display, later).value_or(Stacked{}).level;
     };
-    EXPECT_TRUE(above()) << "a shelf opened later";
+    // The window manager restacks in its own time.
+    EXPECT_TRUE(TestEnv::waitUntil(above)) << "a shelf opened later";
     const auto clicked = findShelf(m_display, later);
     ASSERT_TRUE(clicked && Input::run(Input::click(later.topLeft() + QPoint(160, 18))));
     ASSERT_TRUE(TestEnv::waitUntil([&] { return m_display.inputFocus() == clicked->window.id; }));

@@ -66,14 +66,23 @@ QStringList asUser()
 }
 
 // `kavo` started as the user, by a script so that the commands of
-// Kavo::run() (`--list` above all) are that user's too.
+// Kavo::run() (`--list` above all) are that user's too. The command and the
+// program it loads are copied where the user may read them, as the user may
+// read an installed Kavo: the build folder may lie in one of root's own.
 QString kavoAsUser()
 {
     static QTemporaryDir dir(QDir::tempPath() + "/kavo-as-user-XXXXXX");
-    const QString path = dir.path() + "/kavo";
+    const QString path = dir.path() + "/kavo", command = dir.path() + "/bin/kavo";
     if (!QFileInfo::exists(path)) {
-        TestEnv::writeFile(path, QByteArray("#!/bin/sh\nexec setpriv ") + asUser().join(u' ').toUtf8() +
-                                     " '" KAVO_BINARY "' \"$@\"\n");
+        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QDir().mkpath(dir.path() + "/bin");
+        for (const QString& folder : QStringList{dir.path(), dir.path() + "/bin"})
+            QFile::setPermissions(folder, everyone);
+        QFile::copy(KAVO_BINARY, command);
+        QFile::copy(KAVO_PROGRAM_LIBRARY, dir.path() + "/bin/" + QFileInfo(KAVO_PROGRAM_LIBRARY).fileName());
+        TestEnv::writeFile(path, QByteArray("#!/bin/sh\nexec setpriv ") + asUser().join(u' ').toUtf8() + " '" +
+                                     command.toUtf8() + "' \"$@\"\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     return path;
