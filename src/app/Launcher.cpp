@@ -1,7 +1,7 @@
 // The `kavo` command. Most of its runs hand a command to the Kavo already
 // running (a file manager's "open in a shelf", --list): it does that with Qt
-// Core alone loaded, which takes a fifth of the time that loading the whole
-// program with its toolkit does. Everything else is the whole program's, a
+// Core alone loaded, which takes a quarter of the time that loading the
+// whole program with its toolkit does. Everything else is the whole program's, a
 // library loaded only then.
 #include "app/CommandLine.h"
 #include "app/HandOver.h"

@@ -267,7 +267,7 @@ TEST_F(AppShellE2E, ListedFramesAreInScreenPixelsUnderScaling)
 {
     m_kavo.setEnvironment("QT_SCALE_FACTOR", "2");
     ASSERT_TRUE(startKavo());
-    const ListedShelf shelf = openShelfAt({640, 400});
+    const ListedShelf shelf = openShelfAt({640, 400}, {}, false); // in pixels, not at placed()
     EXPECT_TRUE(findShelf(m_display, shelf.frame)) << "no window at " << describe({shelf});
 }
 

@@ -147,13 +147,23 @@ QString KavoTest::makeFile(const QString& name, const QByteArray& content)
     return path;
 }
 
-ListedShelf KavoTest::openShelfAt(QPoint p, const QStringList& files)
+ListedShelf KavoTest::openShelfAt(QPoint p, const QStringList& files, bool atPlaced)
 {
     const qsizetype before = m_kavo.list().value_or(Shelves{}).size();
     EXPECT_TRUE(Input::run(Input::moveTo(p)));
     const Kavo::Result r = m_kavo.run(QStringList{"--new-shelf"} + files);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    return m_kavo.waitForShelfCount(before + 1).value(before);
+    Shelves shelves = m_kavo.waitForShelfCount(before + 1);
+    // A window manager puts its frame in place only after it has taken the
+    // window in: until then the shelf's place is the frame's corner. The
+    // place the shelf was opened at is waited for; any other is returned
+    // after the time-out, for the test to see.
+    if (!atPlaced)
+        return shelves.value(before);
+    const QRect expected = placed(p);
+    m_kavo.waitForShelves([&](const Shelves& s) { return s.size() > before && s[before].frame == expected; },
+                          &shelves);
+    return shelves.value(before);
 }
 
 QRect KavoTest::placed(QPointF p, bool anchorTop)

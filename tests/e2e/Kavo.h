@@ -104,8 +104,9 @@ protected:
     ::testing::AssertionResult startKavo();
     // A file with this content in the session's own folder.
     QString makeFile(const QString& name, const QByteArray& content);
-    // A shelf holding `files`, opened by a second `kavo` with the pointer at `p`.
-    ListedShelf openShelfAt(QPoint p, const QStringList& files = {});
+    // A shelf holding `files`, opened by a second `kavo` with the pointer at
+    // `p`; listed once it is at placed(p), unless `atPlaced` is false.
+    ListedShelf openShelfAt(QPoint p, const QStringList& files = {}, bool atPlaced = true);
     // Where a shelf opened at `p` belongs: centred on the point (or with its
     // top edge there), clamped into the screen less an 8-pixel margin.
     static QRect placed(QPointF p, bool anchorTop = false);
