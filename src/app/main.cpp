@@ -126,8 +126,12 @@ extern "C" __attribute__((visibility("default"))) int kavo_program_main(int argc
     const CommandLine command = CommandLine::parse(arguments);
     HandOver::Console console(arguments.value(0));
     const auto speak = [&console] { console.speak(); };
-    if (const std::optional<int> status = HandOver::settle(command, arguments, console))
-        return *status;
+    // The command settled everything else before loading the program, and
+    // found no Kavo running; one that starts meanwhile wins the claim below
+    // and is handed the command then.
+    if (command.kind != CommandLine::Kind::Start && command.kind != CommandLine::Kind::NewShelf &&
+        command.kind != CommandLine::Kind::Snapshot)
+        return HandOver::settle(command, arguments, console).value_or(1);
 
     if (command.kind == CommandLine::Kind::Snapshot) {
         // A process of its own, beside any running Kavo, with nothing but
